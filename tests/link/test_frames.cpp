@@ -1,0 +1,137 @@
+#include "Command.h"
+
+#include <QTest>
+
+using namespace Command;
+
+namespace {
+
+// A well-formed report of `total` bytes with the given type and payload byte value.
+ReceiveFrame makeReport(int total, std::uint8_t type, std::uint8_t fill) {
+    ReceiveFrame f{};
+    const int len = total - 6;
+    f[0] = STX;
+    f[1] = 0;
+    f[2] = static_cast<std::uint8_t>(len);
+    f[3] = type;
+    for (int i = 0; i < len; ++i)
+        f[4 + i] = static_cast<std::uint8_t>(fill + i);
+    f[len + 4] = FrameChecksum(&f[4], len);
+    f[len + 5] = ETX;
+    return f;
+}
+
+} // namespace
+
+class TestFrames : public QObject {
+    Q_OBJECT
+private slots:
+    void checksumRule() {
+        const std::uint8_t zeros[40] = {};
+        QCOMPARE(FrameChecksum(zeros, 40), std::uint8_t{0x00});
+        const std::uint8_t some[] = {0x10, 0x00, 0x40, 0x06};
+        QCOMPARE(FrameChecksum(some, 4), std::uint8_t{0xAA});
+        QCOMPARE(FrameChecksum(some, 0), std::uint8_t{0x00});
+        const std::uint8_t wraps[] = {0xFF, 0xFF, 0x03};
+        QCOMPARE(FrameChecksum(wraps, 3), std::uint8_t{0xFF}); // 0x201 -> 0x01 -> 0xFF
+    }
+
+    void requestFramesByteForByte() {
+        LinkBuffers b;
+        QCOMPARE(b.PollRequest[4], std::uint8_t{0x00}); // filled in only by a selection
+        b.RequestLiveStatus();
+        QCOMPARE(b.PollRequest, (RequestFrame{0x02, 0x00, 0x01, 0x08, 0xF8, 0x03}));
+        QCOMPARE(b.ExpectedLength, 64);
+        b.RequestConfigRead();
+        QCOMPARE(b.PollRequest, (RequestFrame{0x02, 0x00, 0x01, 0x09, 0xF7, 0x03}));
+        QCOMPARE(b.ExpectedLength, 46);
+        b.RequestEventLog();
+        QCOMPARE(b.PollRequest, (RequestFrame{0x02, 0x00, 0x01, 0x0C, 0xF4, 0x03}));
+        QCOMPARE(b.ExpectedLength, 226);
+    }
+
+    void configWriteEnvelope() {
+        std::uint8_t body[40];
+        for (int i = 0; i < 40; ++i)
+            body[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        ConfigWriteFrame f{};
+        WrapConfigWrite(f, body);
+        QCOMPARE(f[0], std::uint8_t{0x02});
+        QCOMPARE(f[1], std::uint8_t{0x00});
+        QCOMPARE(f[2], std::uint8_t{0x29});
+        QCOMPARE(f[3], std::uint8_t{0x01});
+        QCOMPARE(f[45], std::uint8_t{0x03});
+        unsigned sum = 0;
+        for (int i = 3; i <= 44; ++i)
+            sum += f[i];
+        QCOMPARE(sum % 256, 0u); // code byte, body and checksum add up to zero
+        QCOMPARE(f[2] + 5, ConfigWriteLength);
+    }
+
+    void reportChecksumIgnoresTypeByte() {
+        ReceiveFrame f = makeReport(46, 9, 0x11);
+        QVERIFY(ReportChecksumOk(f.data()));
+        QCOMPARE(ClassifyFrame(f, 46, 46, 0), FrameClass::Accepted);
+        // A checksum computed over the type byte as well is rejected.
+        f[44] = FrameChecksum(&f[3], 41);
+        QVERIFY(!ReportChecksumOk(f.data()));
+        QCOMPARE(ClassifyFrame(f, 46, 46, 0), FrameClass::Malformed);
+    }
+
+    void classification_data() {
+        QTest::addColumn<int>("mutation");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("portError");
+        QTest::addColumn<int>("expected");
+        const int no = int(FrameClass::NoAnswer), bad = int(FrameClass::Malformed),
+                  ok = int(FrameClass::Accepted);
+        QTest::newRow("well formed") << 0 << 64 << 0 << ok;
+        QTest::newRow("short count") << 0 << 63 << 9997 << no;
+        QTest::newRow("short count, no error") << 0 << 40 << 0 << no;
+        QTest::newRow("port error, full count") << 0 << 64 << 9999 << no;
+        QTest::newRow("first byte not STX") << 1 << 64 << 0 << no;
+        QTest::newRow("byte 1 not zero") << 2 << 64 << 0 << bad;
+        QTest::newRow("wrong LEN") << 3 << 64 << 0 << bad;
+        QTest::newRow("bad checksum") << 4 << 64 << 0 << bad;
+        QTest::newRow("bad ETX") << 5 << 64 << 0 << bad;
+    }
+
+    void classification() {
+        QFETCH(int, mutation);
+        QFETCH(int, count);
+        QFETCH(int, portError);
+        QFETCH(int, expected);
+        ReceiveFrame f = makeReport(64, 8, 0x20);
+        switch (mutation) {
+        case 1: f[0] = 0x03; break;
+        case 2: f[1] = 0x01; break;
+        case 3: f[2] = 57; break;
+        case 4: f[62] ^= 0x01; break;
+        case 5: f[63] = 0x02; break;
+        }
+        QCOMPARE(int(ClassifyFrame(f, count, 64, portError)), expected);
+    }
+
+    void wrongLenNeverReadsPastTheAnswer() {
+        // LEN 255 would put checksum and ETX beyond the 257-byte buffer; the LEN
+        // test must reject it before they are read.
+        ReceiveFrame f = makeReport(226, 12, 0);
+        f[2] = 0xFF;
+        QCOMPARE(ClassifyFrame(f, 226, 226, 0), FrameClass::Malformed);
+    }
+
+    void otherTypesInALiveStatusAnswer() {
+        // A short type-7 frame while 64 bytes are expected is no answer...
+        ReceiveFrame pwm = makeReport(10, 7, 1);
+        QCOMPARE(ClassifyFrame(pwm, 10, 64, 9997), FrameClass::NoAnswer);
+        // ...but a 64-byte frame of type 7 or 11 is accepted; dispatch goes by type.
+        ReceiveFrame seven = makeReport(64, 7, 1);
+        QCOMPARE(ClassifyFrame(seven, 64, 64, 0), FrameClass::Accepted);
+        QCOMPARE(int(seven[4] | seven[5] << 8), 0x0201);
+        ReceiveFrame eleven = makeReport(64, 11, 0);
+        QCOMPARE(ClassifyFrame(eleven, 64, 64, 0), FrameClass::Accepted);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFrames)
+#include "test_frames.moc"
