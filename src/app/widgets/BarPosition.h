@@ -1,0 +1,7 @@
+#pragma once
+
+class QProgressBar;
+
+// QProgressBar ignores a value outside its range; a level bar must instead
+// show such a value at its nearest end.
+void SetBarPosition(QProgressBar* bar, int value);

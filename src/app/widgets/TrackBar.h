@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QSlider>
+
+// Vertical track bar with a selection band. The axis is inverted: the
+// position (QSlider::value) grows downward, minimum at the top, so a value
+// that should grow upward is stored as maximum + minimum - position.
+// valueChanged fires on user and program changes, including a setRange that
+// clamps the position; an unchanged value emits nothing.
+class TrackBar : public QSlider {
+    Q_OBJECT
+    Q_PROPERTY(int selStart READ selStart WRITE setSelStart)
+    Q_PROPERTY(int selEnd READ selEnd WRITE setSelEnd)
+public:
+    explicit TrackBar(QWidget* parent = nullptr);
+
+    int selStart() const { return m_selStart; }
+    int selEnd() const { return m_selEnd; }
+    void setSelStart(int position);
+    void setSelEnd(int position);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int m_selStart = 0;
+    int m_selEnd = 0;
+};
