@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QAction;
+namespace Ui {
+class TFormCom;
+}
+
+// The port setup dialog: the user picks the serial port and the receive
+// time-out before connecting. Modeless and on top; OK or the close box only
+// hide it, so the choice survives between showings.
+class TFormCom : public QDialog {
+    Q_OBJECT
+public:
+    using PortLister =
+        std::function<QStringList(const std::function<void(const QString&)>& probeError)>;
+
+    // `connectAction` is enabled as soon as a port name is chosen. The port
+    // list is built once, here; `lister` replaces the system scan in tests.
+    explicit TFormCom(QAction* connectAction, QWidget* parent = nullptr,
+                      PortLister lister = nullptr,
+                      std::function<void(const QString&)> showMessage = nullptr);
+    ~TFormCom() override;
+
+    // Port name as chosen, empty until the user picks or types one.
+    QString COM;
+    // Time-out taken from the scroll bar when the port was last chosen.
+    int TimeOut = 90;
+
+    // The scroll bar's live position: the receive time-out of every request.
+    int ReceiveTimeout() const;
+
+    void ComboBox1Change(const QString& text);
+    void ScrollBar1Change(int position);
+    void Button_OKClick();
+
+private:
+    void FormCreate(const PortLister& lister);
+
+    std::unique_ptr<Ui::TFormCom> ui;
+    QAction* m_connectAction;
+    std::function<void(const QString&)> m_showMessage;
+};
