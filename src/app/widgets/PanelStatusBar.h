@@ -18,6 +18,12 @@ public:
     // Rectangle of a panel in the status bar's own coordinates.
     QRect panelRect(int index) const;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void placePanels();
+
     QList<QLabel*> m_panels;
+    QList<int> m_widths;
 };

@@ -11,5 +11,20 @@ public:
     explicit StringGrid(QWidget* parent = nullptr);
 
     QString cell(int col, int row) const;
+    // Cells outside the grid are ignored.
     void setCell(int col, int row, const QString& text);
+    static bool isFixed(int col, int row);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    int columnEdgeAt(int x) const;
+    int rowEdgeAt(int y) const;
+
+    int m_resizeCol = -1;
+    int m_resizeRow = -1;
+    int m_resizeStart = 0;
 };

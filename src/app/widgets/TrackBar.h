@@ -19,6 +19,10 @@ public:
     void setSelStart(int position);
     void setSelEnd(int position);
 
+    // Where the band is drawn, in widget coordinates; empty when the band is
+    // empty or lies wholly outside the range.
+    QRect selectionBandRect() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 

@@ -1,0 +1,48 @@
+#include "Shape.h"
+
+#include <QPainter>
+#include <algorithm>
+
+Shape::Shape(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_TransparentForMouseEvents, false);
+}
+
+void Shape::setBrushColor(const QColor& colour) {
+    if (colour == m_brush)
+        return;
+    m_brush = colour;
+    // A lamp must show its new state at once, also while a poll tick keeps
+    // the event loop busy.
+    repaint();
+}
+
+void Shape::setShapeType(ShapeType type) {
+    if (type == m_type)
+        return;
+    m_type = type;
+    update();
+}
+
+void Shape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing, m_type != Rectangle);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(m_brush);
+    const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
+    switch (m_type) {
+    case Rectangle:
+        painter.drawRect(r);
+        break;
+    case RoundRect:
+        painter.drawRoundedRect(r, 4, 4);
+        break;
+    case Circle: {
+        const qreal d = std::min(r.width(), r.height());
+        painter.drawEllipse(QRectF(r.center().x() - d / 2, r.center().y() - d / 2, d, d));
+        break;
+    }
+    case Ellipse:
+        painter.drawEllipse(r);
+        break;
+    }
+}

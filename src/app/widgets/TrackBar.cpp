@@ -1,0 +1,71 @@
+#include "TrackBar.h"
+
+#include <QPainter>
+#include <QStyleOptionSlider>
+#include <QStylePainter>
+#include <algorithm>
+
+TrackBar::TrackBar(QWidget* parent) : QSlider(Qt::Vertical, parent) {
+    // Minimum at the top: the position grows downward like the scale of the
+    // detector's threshold, whose value is read as maximum + minimum - position.
+    setInvertedAppearance(true);
+    setInvertedControls(true);
+    setTickPosition(QSlider::TicksLeft);
+}
+
+void TrackBar::setSelStart(int position) {
+    if (position == m_selStart)
+        return;
+    m_selStart = position;
+    update();
+}
+
+void TrackBar::setSelEnd(int position) {
+    if (position == m_selEnd)
+        return;
+    m_selEnd = position;
+    update();
+}
+
+QRect TrackBar::selectionBandRect() const {
+    // The band is drawn only inside the scale: a selection beyond the range
+    // is shown at the nearest end, as the level bars do.
+    const int lo = std::clamp(std::min(m_selStart, m_selEnd), minimum(), maximum());
+    const int hi = std::clamp(std::max(m_selStart, m_selEnd), minimum(), maximum());
+    if (lo == hi)
+        return {};
+
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    const int span = groove.height() - handle.height();
+    const int offset = groove.top() + handle.height() / 2;
+    const int top =
+        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), lo, span, opt.upsideDown);
+    const int bottom =
+        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), hi, span, opt.upsideDown);
+    const int width = std::max(4, groove.width() / 2);
+    const int left = groove.center().x() - width / 2;
+    return QRect(QPoint(left, std::min(top, bottom)), QPoint(left + width, std::max(top, bottom)));
+}
+
+void TrackBar::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+
+    // Groove and ticks first, then the band, then the thumb on top of it so the
+    // band never hides the thumb the user drags.
+    opt.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
+    painter.drawComplexControl(QStyle::CC_Slider, opt);
+
+    const QRect band = selectionBandRect();
+    if (!band.isEmpty())
+        painter.fillRect(band, palette().color(QPalette::Highlight));
+
+    opt.subControls = QStyle::SC_SliderHandle;
+    painter.drawComplexControl(QStyle::CC_Slider, opt);
+}
