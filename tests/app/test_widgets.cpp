@@ -1,0 +1,233 @@
+// Change notification and addressing of the widgets the subsystems bind to.
+#include "BarPosition.h"
+#include "FindControl.h"
+#include "PanelStatusBar.h"
+#include "RadioGroup.h"
+#include "Shape.h"
+#include "StringGrid.h"
+#include "TrackBar.h"
+
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+class TestWidgets : public QObject {
+    Q_OBJECT
+private slots:
+    void trackBarNotifiesOnlyRealChanges();
+    void trackBarAxisAndBand();
+    void radioGroupIndexRules();
+    void radioGroupUserClick();
+    void stringGridAddressing();
+    void panelStatusBarRects();
+    void barPositionClamps();
+    void shapeColour();
+    void findControlThrowsOnMissingName();
+};
+
+void TestWidgets::trackBarNotifiesOnlyRealChanges() {
+    TrackBar bar;
+    bar.setRange(10, 700);
+    bar.setValue(700);
+    QSignalSpy spy(&bar, &QSlider::valueChanged);
+
+    bar.setValue(700);
+    QCOMPARE(spy.count(), 0);
+
+    bar.setValue(300);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 300);
+
+    // A narrower range that still holds the position runs nothing ...
+    bar.setRange(200, 440);
+    QCOMPARE(spy.count(), 0);
+    // ... one that excludes it clamps and notifies once.
+    bar.setRange(100, 250);
+    QCOMPARE(bar.value(), 250);
+    QCOMPARE(spy.count(), 1);
+    bar.setMinimum(260);
+    QCOMPARE(bar.value(), 260);
+    QCOMPARE(spy.count(), 2);
+}
+
+void TestWidgets::trackBarAxisAndBand() {
+    TrackBar bar;
+    bar.resize(45, 200);
+    bar.setRange(10, 500);
+    QCOMPARE(bar.orientation(), Qt::Vertical);
+
+    // Position grows downward: the minimum sits at the top of the groove.
+    QStyleOptionSlider opt;
+    opt.initFrom(&bar);
+    opt.orientation = Qt::Vertical;
+    opt.minimum = bar.minimum();
+    opt.maximum = bar.maximum();
+    opt.upsideDown = !bar.invertedAppearance();
+    opt.sliderPosition = 10;
+    const QRect top = bar.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle);
+    opt.sliderPosition = 500;
+    const QRect bottom =
+        bar.style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle);
+    QVERIFY(top.center().y() < bottom.center().y());
+
+    // A band from a low position to the maximum covers the lower part only.
+    bar.setSelEnd(500);
+    bar.setSelStart(500);
+    QVERIFY(bar.selectionBandRect().isEmpty());
+    bar.setSelStart(500 - 100);
+    const QRect small = bar.selectionBandRect();
+    bar.setSelStart(500 - 400);
+    const QRect large = bar.selectionBandRect();
+    QVERIFY(!small.isEmpty());
+    QVERIFY(large.height() > small.height());
+    QCOMPARE(large.bottom(), small.bottom());
+    // A level beyond the scale fills the band to the top end, never past it.
+    bar.setSelStart(-5000);
+    const QRect full = bar.selectionBandRect();
+    QVERIFY(full.top() >= 0 && full.height() >= large.height());
+    QVERIFY(!bar.grab().isNull());
+}
+
+void TestWidgets::radioGroupIndexRules() {
+    RadioGroup group;
+    QSignalSpy spy(&group, &RadioGroup::itemIndexChanged);
+    group.setItemIndex(2); // no items: stays at none
+    QCOMPARE(group.itemIndex(), -1);
+    QCOMPARE(spy.count(), 0);
+
+    group.setItems({"AND", "OR", "AUTO OR", "MASK", "AUTO TEST"});
+    QCOMPARE(group.count(), 5);
+    QCOMPARE(group.itemIndex(), -1);
+    const auto buttons = group.findChildren<QRadioButton*>();
+    QCOMPARE(buttons.size(), 5);
+    for (auto* b : buttons)
+        QVERIFY(!b->isChecked());
+
+    group.setItemIndex(7); // past the end selects the last item
+    QCOMPARE(group.itemIndex(), 4);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 4);
+    group.setItemIndex(9); // still the last item: no change, no signal
+    QCOMPARE(spy.count(), 0);
+
+    group.setItemIndex(1);
+    QCOMPARE(spy.count(), 1);
+    spy.clear();
+    group.setItemIndex(-1);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), -1);
+    for (auto* b : group.findChildren<QRadioButton*>())
+        QVERIFY(!b->isChecked());
+    group.setItemIndex(-3);
+    QCOMPARE(spy.count(), 0);
+
+    group.setItemIndex(0);
+    spy.clear();
+    group.clearItems();
+    QCOMPARE(group.count(), 0);
+    QCOMPARE(group.itemIndex(), -1);
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestWidgets::radioGroupUserClick() {
+    RadioGroup group;
+    group.setItems({"NC", "NO"});
+    group.resize(120, 60);
+    group.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&group));
+    QSignalSpy spy(&group, &RadioGroup::itemIndexChanged);
+
+    auto buttons = group.findChildren<QRadioButton*>();
+    QRadioButton* no = buttons[0]->text() == "NO" ? buttons[0] : buttons[1];
+    QTest::mouseClick(no, Qt::LeftButton, {}, QPoint(6, no->height() / 2));
+    QCOMPARE(group.itemIndex(), 1);
+    QCOMPARE(spy.count(), 1);
+    // Clicking the selected item again changes nothing.
+    QTest::mouseClick(no, Qt::LeftButton, {}, QPoint(6, no->height() / 2));
+    QCOMPARE(spy.count(), 1);
+    // A program change while an item is checked moves the check mark.
+    group.setItemIndex(0);
+    QVERIFY(!no->isChecked());
+    QCOMPARE(spy.count(), 2);
+}
+
+void TestWidgets::stringGridAddressing() {
+    StringGrid grid;
+    grid.setColumnCount(10);
+    grid.setRowCount(11);
+    grid.setCell(3, 0, "Max Pir ABOVE");
+    grid.setCell(0, 10, "10 ");
+    grid.setCell(9, 10, "-5");
+    grid.setCell(10, 1, "outside"); // ignored, no crash
+    grid.setCell(1, 11, "outside");
+    QCOMPARE(grid.cell(3, 0), QString("Max Pir ABOVE"));
+    QCOMPARE(grid.cell(0, 10), QString("10 "));
+    QCOMPARE(grid.cell(9, 10), QString("-5"));
+    QCOMPARE(grid.cell(0, 0), QString());
+    QCOMPARE(grid.cell(10, 1), QString());
+    // (col, row) is not (row, col)
+    QCOMPARE(grid.cell(10, 9), QString());
+    QCOMPARE(grid.item(10, 9)->text(), QString("-5"));
+    QVERIFY(grid.editTriggers() == QAbstractItemView::NoEditTriggers);
+    QVERIFY(!(grid.item(0, 3)->flags() & Qt::ItemIsSelectable));
+    QVERIFY(grid.item(10, 9)->flags() & Qt::ItemIsSelectable);
+    QVERIFY(!(grid.item(10, 9)->flags() & Qt::ItemIsEditable));
+}
+
+void TestWidgets::panelStatusBarRects() {
+    PanelStatusBar bar;
+    bar.setFixedHeight(22);
+    bar.resize(1009, 22);
+    bar.setPanelWidths({100, 400, 200, 50});
+    QCOMPARE(bar.panelCount(), 4);
+    QCOMPARE(bar.panelRect(0).left(), 0);
+    QCOMPARE(bar.panelRect(1).left(), 100);
+    QCOMPARE(bar.panelRect(2).left(), 500);
+    QCOMPARE(bar.panelRect(2).width(), 198);
+    QCOMPARE(bar.panelRect(2).height(), 20);
+    QVERIFY(!bar.panelRect(2).intersects(bar.panelRect(1)));
+    QVERIFY(!bar.panelRect(2).intersects(bar.panelRect(3)));
+    // The last panel reaches the right edge, less its border.
+    QVERIFY(bar.panelRect(3).right() >= 1009 - 4 && bar.panelRect(3).right() < 1009);
+    QVERIFY(bar.panelRect(4).isNull());
+
+    bar.setPanelText(0, "Disconnect");
+    bar.setPanelText(7, "nowhere");
+    QCOMPARE(bar.panelText(0), QString("Disconnect"));
+    QCOMPARE(bar.panelText(1), QString());
+    QCOMPARE(bar.panelText(7), QString());
+}
+
+void TestWidgets::barPositionClamps() {
+    QProgressBar bar;
+    bar.setRange(-30, 70);
+    SetBarPosition(&bar, 100);
+    QCOMPARE(bar.value(), 70);
+    SetBarPosition(&bar, -128);
+    QCOMPARE(bar.value(), -30);
+    SetBarPosition(&bar, -10);
+    QCOMPARE(bar.value(), -10);
+}
+
+void TestWidgets::shapeColour() {
+    Shape lamp;
+    QCOMPARE(lamp.brushColor(), QColor(128, 128, 128));
+    lamp.resize(16, 16);
+    lamp.setShapeType(Shape::Rectangle);
+    lamp.setBrushColor(QColor(255, 0, 0));
+    const QImage img = lamp.grab().toImage();
+    QCOMPARE(img.pixelColor(8, 8), QColor(255, 0, 0));
+}
+
+void TestWidgets::findControlThrowsOnMissingName() {
+    QWidget root;
+    auto* bar = new QProgressBar(&root);
+    bar->setObjectName("ProgressBar1");
+    QCOMPARE(FindControl<QProgressBar>(&root, "ProgressBar1"), bar);
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, FindControl<QProgressBar>(&root, "ProgressBar9"));
+    QVERIFY_THROWS_EXCEPTION(std::logic_error, FindControl<TrackBar>(&root, "ProgressBar1"));
+}
+
+QTEST_MAIN(TestWidgets)
+#include "test_widgets.moc"
