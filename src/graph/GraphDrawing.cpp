@@ -1,0 +1,114 @@
+#include "GraphDrawing.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Lines are rasterised here rather than by QPainter so that every pixel is
+// known exactly: the end point stays unpainted and the pen pattern runs on.
+class PixelWriter {
+public:
+    explicit PixelWriter(QImage& image)
+        : m_bits(reinterpret_cast<QRgb*>(image.bits())),
+          m_stride(static_cast<std::ptrdiff_t>(image.bytesPerLine() / sizeof(QRgb))),
+          m_width(image.width()), m_height(image.height()) {}
+
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    void set(int x, int y, QRgb colour) { m_bits[y * m_stride + x] = colour; }
+
+private:
+    QRgb* m_bits;
+    std::ptrdiff_t m_stride;
+    int m_width;
+    int m_height;
+};
+
+const QRgb Black = qRgb(0, 0, 0);
+
+const QFont& LabelFont() {
+    static const QFont font(QStringLiteral("Tahoma"), 8);
+    return font;
+}
+
+} // namespace
+
+QImage NewGraphImage(int width, int height) {
+    QImage image(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32);
+    image.setDotsPerMeterX(3780); // 96 dots per inch: 8-point text is 11 pixels high
+    image.setDotsPerMeterY(3780);
+    image.fill(GraphColours::Background);
+    return image;
+}
+
+void DrawBackground(QImage& background, int screenHeight) {
+    background.fill(GraphColours::Background);
+    const QRgb grid = GraphColours::Grid.rgb();
+    for (const LineSegment& line : BackgroundSegments(background.width(), screenHeight))
+        DrawLine(background, line.A, line.B, grid);
+}
+
+void DrawLine(QImage& image, GraphPoint a, GraphPoint b, QRgb colour) {
+    if (image.isNull())
+        return;
+    PixelWriter out(image);
+    RasterizeLine(a, b, out.width(), out.height(),
+                  [&](int x, int y, std::int64_t) { out.set(x, y, colour); });
+}
+
+void DrawPolyline(QImage& image, const PointArray& points, QRgb colour, bool dashDotDot) {
+    if (image.isNull() || points.size() < 2)
+        return;
+    PixelWriter out(image);
+    std::int64_t patternStart = 0;
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (dashDotDot) {
+            patternStart += RasterizeLine(points[i - 1], points[i], out.width(), out.height(),
+                                          [&](int x, int y, std::int64_t step) {
+                                              const bool ink = DashDotDotInk(patternStart + step);
+                                              out.set(x, y, ink ? colour : Black);
+                                          });
+        } else {
+            RasterizeLine(points[i - 1], points[i], out.width(), out.height(),
+                          [&](int x, int y, std::int64_t) { out.set(x, y, colour); });
+        }
+    }
+}
+
+void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
+              const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
+              const QImage& background) {
+    if (screen.size() == background.size() && screen.format() == background.format() &&
+        !screen.isNull()) {
+        std::memcpy(screen.bits(), background.constBits(),
+                    static_cast<std::size_t>(background.sizeInBytes()));
+    } else {
+        screen = background.copy();
+    }
+    DrawPolyline(screen, ch1, GraphColours::Mw.rgb(), false);
+    DrawPolyline(screen, ch2, GraphColours::Pir1.rgb(), false);
+    DrawPolyline(screen, ch3, GraphColours::Pir2.rgb(), false);
+    DrawPolyline(screen, ch4, GraphColours::MwReference.rgb(), true);
+    DrawPolyline(screen, ch5, GraphColours::Pir1Reference.rgb(), true);
+    DrawPolyline(screen, ch6, GraphColours::Pir2Reference.rgb(), true);
+}
+
+void DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
+    if (screen.isNull() || count <= 0)
+        return;
+    QPainter painter(&screen);
+    painter.setFont(LabelFont());
+    painter.setPen(Qt::black);
+    const QFontMetrics metrics(LabelFont(), &screen);
+    for (int i = 0; i < count; ++i) {
+        const TraceLabel& label = labels[i];
+        const QRect box(label.X, label.Y, metrics.horizontalAdvance(label.Text), metrics.height());
+        painter.fillRect(box, GraphColours::LabelBox);
+        painter.drawText(label.X, label.Y + metrics.ascent(), label.Text);
+    }
+}

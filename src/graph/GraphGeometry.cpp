@@ -1,0 +1,66 @@
+#include "GraphGeometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+void SetUpArray(PointArray& points, int count, std::int32_t row) {
+    points.resize(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t i = 0; i < points.size(); ++i)
+        points[i] = GraphPoint{static_cast<std::int32_t>(i), row};
+}
+
+void delArray(PointArray& ch1, PointArray& ch2, PointArray& ch3, PointArray& /*ch4*/,
+              const int& len) {
+    const auto flatten = [&len](PointArray& points, std::int32_t row) {
+        const std::size_t n = std::min(points.size(), static_cast<std::size_t>(std::max(len, 0)));
+        for (std::size_t i = 0; i < n; ++i)
+            points[i] = GraphPoint{static_cast<std::int32_t>(i), row};
+    };
+    flatten(ch1, MwRow);
+    flatten(ch2, Pir1Row);
+    flatten(ch3, Pir2Row);
+}
+
+int CentreRow(int screenHeight) {
+    return static_cast<int>(std::lrint(screenHeight / 2.0));
+}
+
+int CentreColumn(int width) {
+    return static_cast<int>(std::lrint(width / 2.0));
+}
+
+std::vector<LineSegment> BackgroundSegments(int width, int screenHeight) {
+    std::vector<LineSegment> lines;
+    lines.reserve(48 + 100 + 16 + 100);
+    const int cy = CentreRow(screenHeight);
+
+    for (int i = 1; i <= 48; ++i)
+        lines.push_back({{0, 10 * i}, {width, 10 * i}});
+
+    const int cx = CentreColumn(width);
+    for (int i = 1; i <= 100; ++i) {
+        const int y = 4 * i;
+        if (i % 5 == 0)
+            lines.push_back({{cx - 4, y}, {cx + 5, y}});
+        else
+            lines.push_back({{cx - 2, y}, {cx + 3, y}});
+    }
+
+    // Both vertical families are spaced by a hundredth of the width, so the
+    // grid keeps its proportions when the window is resized.
+    const double s = width / 100.0;
+    for (int i = 1; i <= 16; ++i) {
+        const auto x = static_cast<std::int32_t>(std::lrint(i * s * 10));
+        lines.push_back({{x, 0}, {x, width}});
+    }
+    for (int i = 1; i <= 100; ++i) {
+        const auto x = static_cast<std::int32_t>(std::lrint(i * s));
+        lines.push_back({{x, cy - 120}, {x, cy + 120}});
+    }
+    return lines;
+}
+
+bool DashDotDotInk(std::int64_t position) {
+    const std::int64_t p = position % DashDotDotPeriod;
+    return p < 9 || (p >= 12 && p < 15) || (p >= 18 && p < 21);
+}

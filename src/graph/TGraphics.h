@@ -1,0 +1,81 @@
+#pragma once
+
+#include "GraphGeometry.h"
+
+#include <QImage>
+#include <QWidget>
+
+#include <memory>
+
+class GraphImage;
+class QAction;
+class QGroupBox;
+class QMenu;
+
+namespace Ui {
+class TGraphics;
+}
+
+// The signal graph window: six point arrays (three traces and their dashed
+// reference lines), a gridded background `Image2` and the shown image
+// `imgScreen`. The live view writes into the arrays and redraws; this window
+// keeps the arrays and the background matched to its size.
+class TGraphics : public QWidget {
+    Q_OBJECT
+public:
+    // Client area when created; its height is the only one allowed (a 320
+    // pixel high tool window), the width may shrink freely and grow to 1000.
+    static constexpr int InitialClientWidth = 984;
+    static constexpr int ClientHeight = 281;
+    static constexpr int MaximumWidth = 1000;
+    // The images sit inside the frame of GroupBox1 at this inset.
+    static constexpr int ImageLeft = 2;
+    static constexpr int ImageTop = 15;
+    static constexpr int ImageRight = 2;
+    static constexpr int ImageBottom = 2;
+
+    explicit TGraphics(QWidget* parent = nullptr);
+    ~TGraphics() override;
+
+    PointArray Ch1Points; // microwave level
+    PointArray Ch2Points; // high PIR level
+    PointArray Ch3Points; // low PIR level
+    PointArray Ch4Points; // microwave reference line
+    PointArray Ch5Points; // high PIR reference line
+    PointArray Ch6Points; // low PIR reference line
+    int PointCount = 0;   // length of every array = width of imgScreen
+
+    QImage Image2;         // background: black with the grid, never shown
+    GraphImage* imgScreen; // the shown image; its image() is the canvas
+
+    QGroupBox* GroupBox1;
+    QMenu* PopupMenu1;
+    QAction* Clear1;
+    QAction* DirectConvert1;
+
+    // The canvas of imgScreen.
+    QImage& Screen();
+    // Whether the feed plots the direct levels ("Direct Convert" checked).
+    bool DirectConvert() const;
+
+    // Arrays and background for the present size, then a repaint.
+    void FormResize();
+    void FormActivate();
+    // Redraws imgScreen from Image2 and the six arrays.
+    void BeamData();
+    // Shows what has been drawn into imgScreen.
+    void ShowScreen();
+    void ClearClick();
+    void Direct_ConvertClick();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void SetUpArrays();
+    void PrepareBackground();
+    void PlaceImages();
+
+    std::unique_ptr<Ui::TGraphics> m_ui;
+};
