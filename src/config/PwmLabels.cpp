@@ -1,0 +1,23 @@
+#include "PwmLabels.h"
+
+namespace {
+
+// The "C" locale leaves out the thousands separator unless told otherwise;
+// the labels always group.
+QLocale Grouping(const QLocale& locale) {
+    QLocale grouped = locale;
+    grouped.setNumberOptions(QLocale::DefaultNumberOptions);
+    return grouped;
+}
+
+} // namespace
+
+QString PwmDutyLabel(int duty, const QLocale& locale) {
+    return QStringLiteral("DC:  ") + Grouping(locale).toString(duty * 0.0625, 'f', 1) +
+           QStringLiteral(" %  @10KHz");
+}
+
+QString PwmFrequencyLabel(int periodCount, const QLocale& locale) {
+    const double v = periodCount == 0 ? 0.0 : 16000000.0 / periodCount;
+    return Grouping(locale).toString(v, 'f', 0) + QStringLiteral(" KHz");
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// Label texts of the microwave power PWM. Both use the user's thousands and
+// decimal separators; tests pass a fixed locale.
+
+// Duty in 1/16 %: "DC:  " + duty x 0.0625 with one decimal + " %  @10KHz".
+QString PwmDutyLabel(int duty, const QLocale& locale = QLocale());
+
+// Period count: 16 000 000 / count without decimals + " KHz"; a count of 0
+// reads "0 KHz" rather than dividing by zero.
+QString PwmFrequencyLabel(int periodCount, const QLocale& locale = QLocale());
