@@ -1,0 +1,144 @@
+#pragma once
+
+#include "ConfigWriteFrame.h"
+#include "DetectorConfig.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+
+class ConfigLink;
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QScrollBar;
+class QWidget;
+class RadioGroup;
+class TrackBar;
+
+// The configuration controls of the main form: shows the detector's record on
+// them, and turns every change of one (by the user or by the program) into a
+// complete configuration write that the next poll tick sends, followed by a
+// read-back. Owns the record (CurrentConfig) and the store-request flags.
+//
+// Handlers act only while the port is open; a control moved while it is
+// closed just keeps its new state. Labels beside the controls change only
+// when a report (or a loaded file) is shown, so they always tell what the
+// detector holds, never what was dragged.
+class ConfigView : public QObject {
+    Q_OBJECT
+public:
+    enum class FileDialogKind { Open, Save };
+
+    // Binds every configuration control of `form` by objectName; a missing
+    // control throws std::logic_error.
+    ConfigView(QWidget* form, ConfigLink& link, QObject* parent = nullptr);
+
+    const DetectorConfig& CurrentConfig() const { return m_config; }
+    std::uint16_t ExtraFlags() const { return m_extraFlags; }
+
+    // Report 9: copies the payload into the record and shows it.
+    void ConfigReport(const std::uint8_t* payload40);
+    // Shows the record on every control with the poll timer held, then throws
+    // away the writes that setting the controls queued.
+    void ApplyConfigRecord();
+    // Report 7: duty and period count, each low byte first. A position it
+    // moves queues a real write.
+    void ApplyPwmReport(const std::uint8_t* payload4);
+    // Enabling and captions of the PIR noise-reduction boxes from the record's
+    // temperature-compensation bit; the live view repeats it on every status.
+    void ApplyNoiseReductionMode();
+
+    // Fills the link's outgoing frame from the controls, consumes the extra
+    // flags and marks the write pending. Callers check that the port is open.
+    void BuildConfigWriteFrame();
+    ConfigControlValues ControlValues() const;
+
+    // Lens lists: their handlers run on a user's choice (or when called).
+    void ComboBox_Pir1_LensChange();
+    void ComboBox_Pir2_LensChange();
+
+    // Load (while connected), save, and store to flash.
+    void FileOpen1Accept(const QString& path);
+    void FileSaveAs1Accept(const QString& path);
+    void Action4Execute();
+
+    // Seams: how a message is shown (default a modal box) and how a file name
+    // is chosen (default the open or save dialog; empty means cancelled).
+    std::function<void(const QString&)> ShowMessage;
+    std::function<QString(FileDialogKind)> ChooseFile;
+
+signals:
+    // Emitted by every build of a write frame, discarded or not.
+    void ConfigWriteBuilt();
+
+private:
+    struct ChannelControls {
+        TrackBar* TRange;
+        QScrollBar* Tconv;
+        QScrollBar* Nconv;
+        QScrollBar* NPulse;
+        QLabel* TRangeLabel;
+        QLabel* TconvLabel;
+        QLabel* NconvLabel;
+        QLabel* NPulseLabel;
+    };
+    struct OutputControls {
+        QCheckBox* Enable;
+        QCheckBox* Mw;
+        QCheckBox* Pir1;
+        QCheckBox* Pir2;
+        RadioGroup* Function;
+        RadioGroup* NormallyOpen;
+        QScrollBar* TimeAnd;
+        QLabel* TimeAndLabel;
+    };
+    struct FlagBox {
+        QCheckBox* Box;
+        std::uint16_t Bit;
+    };
+
+    void BindControls();
+    QCheckBox* FlagCheckBox(std::uint16_t bit) const;
+    void ConnectHandlers();
+
+    // Queue handler: write the controls' state and read it back.
+    void QueueWrite();
+    // Output-edit handlers: change the record's output bytes, then queue.
+    void OutputFlagClick(int output, std::uint8_t bit, bool on);
+    void ScrollBar_TimeAndChange(int output, int position);
+
+    void ApplyLens(int pir, int itemIndex);
+    void ApplyOutputs();
+    void ApplyChannels();
+    void ApplyPwm();
+
+    void OpenDialogAccepted();
+    void SaveDialogAccepted();
+    QString DefaultChooseFile(FileDialogKind kind) const;
+    void DefaultShowMessage(const QString& text) const;
+
+    QWidget* m_form;
+    ConfigLink& m_link;
+    DetectorConfig m_config;
+    std::uint16_t m_extraFlags = 0;
+
+    std::array<ChannelControls, DetectorConfig::ChannelCount> m_channels{};
+    std::array<OutputControls, DetectorConfig::OutputCount> m_outputs{};
+    std::array<FlagBox, 12> m_flagBoxes{};
+    std::array<QComboBox*, 2> m_lensLists{};
+    QCheckBox* m_noisePir1 = nullptr;
+    QCheckBox* m_noisePir2 = nullptr;
+    QCheckBox* m_tempComp = nullptr;
+    QScrollBar* m_pwmDc = nullptr;
+    QScrollBar* m_pwmFq = nullptr;
+    QLabel* m_pwmDcLabel = nullptr;
+    QLabel* m_pwmFqLabel = nullptr;
+    QAction* m_fileOpen = nullptr;
+    QAction* m_fileSaveAs = nullptr;
+    QAction* m_storeToFlash = nullptr;
+};

@@ -1,0 +1,90 @@
+// Configuration files, store to flash, and the file dialogs of the two file
+// actions.
+#include "ConfigView.h"
+
+#include "ConfigFile.h"
+#include "ConfigLink.h"
+#include "ScopeExit.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QWidget>
+
+void ConfigView::FileOpen1Accept(const QString& path) {
+    // A loaded file goes straight to the detector, so it needs a live link.
+    if (!m_link.PollingActive())
+        return;
+    DetectorConfig loaded = m_config;
+    const FileError error = ReadConfigFile(path, loaded);
+    if (!error.isEmpty()) {
+        if (ShowMessage)
+            ShowMessage(error);
+        return;
+    }
+    m_config = loaded;
+
+    // Open the PIR ranges wide so the loaded values are not clamped by a lens.
+    // Widening moves no position, so this queues nothing.
+    for (QComboBox* lens : m_lensLists)
+        lens->setCurrentIndex(0);
+    ComboBox_Pir1_LensChange();
+    ComboBox_Pir2_LensChange();
+
+    if (m_link.PortOpen()) {
+        ApplyConfigRecord();
+        BuildConfigWriteFrame();
+        m_link.Buffers().RequestConfigRead();
+    }
+}
+
+void ConfigView::FileSaveAs1Accept(const QString& path) {
+    const DetectorConfig copy = m_config;
+    const FileError error = WriteConfigFile(ConfigSaveFileName(path), copy);
+    if (!error.isEmpty() && ShowMessage)
+        ShowMessage(error);
+}
+
+void ConfigView::Action4Execute() {
+    // Held disabled while the request is queued; afterwards it gets back the
+    // state it had, which the connection logic owns.
+    const bool wasEnabled = m_storeToFlash->isEnabled();
+    m_storeToFlash->setEnabled(false);
+    const ScopeExit restore([this, wasEnabled] { m_storeToFlash->setEnabled(wasEnabled); });
+    if (!m_link.PortOpen())
+        return;
+    m_extraFlags |= FlagStoreToFlash;
+    BuildConfigWriteFrame();
+    m_link.Buffers().RequestConfigRead();
+}
+
+void ConfigView::OpenDialogAccepted() {
+    const QString path = ChooseFile ? ChooseFile(FileDialogKind::Open) : QString();
+    if (!path.isEmpty())
+        FileOpen1Accept(path);
+}
+
+void ConfigView::SaveDialogAccepted() {
+    const QString path = ChooseFile ? ChooseFile(FileDialogKind::Save) : QString();
+    if (!path.isEmpty())
+        FileSaveAs1Accept(path);
+}
+
+QString ConfigView::DefaultChooseFile(FileDialogKind kind) const {
+    QFileDialog dialog(m_form);
+    dialog.setNameFilter(QStringLiteral("bin (*.bin)"));
+    // Neither dialog insists that the file exists nor asks before replacing
+    // one: a missing file is reported by the load itself.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(kind == FileDialogKind::Save ? QFileDialog::AcceptSave
+                                                      : QFileDialog::AcceptOpen);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+void ConfigView::DefaultShowMessage(const QString& text) const {
+    QMessageBox::warning(m_form, m_form->window()->windowTitle(), text);
+}
