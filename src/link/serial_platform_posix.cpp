@@ -1,0 +1,507 @@
+// The serial port on a POSIX terminal device: termios for the line settings,
+// poll for waiting, ioctl for queue counts and modem lines. The descriptor is
+// non-blocking, so a read hands back what is queued at once, which is the
+// behaviour the port class expects of its driver.
+#include "serial_platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <linux/serial.h>
+#endif
+
+namespace SerialPlatform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A device that has no modem lines or queue counters (a pseudo-terminal)
+// answers those requests with one of these; that is not a failure.
+bool NotSupported(int error) {
+    return error == ENOTTY || error == EINVAL;
+}
+
+// What a terminal keeps nowhere but a device control block holds: the flow
+// limits and the special characters. Remembered per open descriptor so that
+// reading the settings back returns what was applied.
+struct PortExtras {
+    bool applied = false;
+    TDCB dcb;
+#ifdef __linux__
+    bool haveCounts = false;
+    serial_icounter_struct counts{};
+#endif
+};
+
+std::mutex extrasLock;
+std::map<int, PortExtras>& Extras() {
+    static std::map<int, PortExtras> extras;
+    return extras;
+}
+
+int Fd(PortHandle port) {
+    return static_cast<int>(port);
+}
+
+bool Valid(PortHandle port) {
+    if (port < 0 || port > 0x7fffffff) {
+        errno = EBADF;
+        return false;
+    }
+    return ::fcntl(Fd(port), F_GETFD) != -1;
+}
+
+struct SpeedEntry {
+    std::uint32_t baud;
+    speed_t code;
+};
+constexpr SpeedEntry speeds[] = {
+    {50, B50},       {75, B75},         {110, B110},       {134, B134},       {150, B150},
+    {200, B200},     {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
+    {2400, B2400},   {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
+};
+
+bool SpeedCode(std::uint32_t baud, speed_t& code) {
+    for (const auto& s : speeds) {
+        if (s.baud == baud) {
+            code = s.code;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::uint32_t BaudOf(speed_t code) {
+    for (const auto& s : speeds) {
+        if (s.code == code)
+            return s.baud;
+    }
+    return 0;
+}
+
+// A binary line: no echo, no line editing, no character translation, no
+// signals, reads return at once.
+void MakeRaw(termios& t) {
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL |
+                                        IXON | IXOFF | IXANY | INPCK);
+    t.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+}
+
+int RemainingMs(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Error flags raised since the previous call, from the driver's counters.
+std::uint32_t TakeErrorFlags([[maybe_unused]] int fd) {
+#ifdef __linux__
+    serial_icounter_struct now{};
+    if (::ioctl(fd, TIOCGICOUNT, &now) != 0)
+        return 0;
+    std::lock_guard lock(extrasLock);
+    PortExtras& e = Extras()[fd];
+    std::uint32_t flags = 0;
+    if (e.haveCounts) {
+        if (now.frame != e.counts.frame)
+            flags |= ceFrame;
+        if (now.overrun != e.counts.overrun)
+            flags |= ceOverrun;
+        if (now.buf_overrun != e.counts.buf_overrun)
+            flags |= ceRxOver;
+        if (now.parity != e.counts.parity)
+            flags |= ceRxParity;
+    }
+    e.counts = now;
+    e.haveCounts = true;
+    return flags;
+#else
+    return 0;
+#endif
+}
+
+} // namespace
+
+int LastOsError() {
+    return errno;
+}
+
+void ClearOsError() {
+    errno = 0;
+}
+
+std::string OsErrorText(int code) {
+    return std::strerror(code);
+}
+
+std::string ComDeviceName(int comNr) {
+    if (comNr < 0)
+        return {};
+    return "/dev/ttyS" + std::to_string(comNr);
+}
+
+PortHandle Open(const std::string& device) {
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return InvalidPort;
+    // Exclusive use, also against a second program running as root, which
+    // the terminal's own exclusive mode lets through.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        ::close(fd);
+        errno = error;
+        return InvalidPort;
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0 && !NotSupported(errno)) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return InvalidPort;
+    }
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0) {
+        MakeRaw(t);
+        ::tcsetattr(fd, TCSANOW, &t);
+    }
+    {
+        std::lock_guard lock(extrasLock);
+        Extras()[fd] = PortExtras{};
+    }
+    TakeErrorFlags(fd); // start counting from now
+    errno = 0;
+    return fd;
+}
+
+bool Close(PortHandle port) {
+    if (!Valid(port))
+        return false;
+    {
+        std::lock_guard lock(extrasLock);
+        Extras().erase(Fd(port));
+    }
+    return ::close(Fd(port)) == 0;
+}
+
+bool SetEventMask(PortHandle port, std::uint32_t) {
+    return Valid(port);
+}
+
+// The terminal driver's queues have a fixed size.
+bool SetupQueues(PortHandle port, int, int) {
+    return Valid(port);
+}
+
+bool SetReadReturnsAtOnce(PortHandle port) {
+    termios t{};
+    if (::tcgetattr(Fd(port), &t) != 0)
+        return false;
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    return ::tcsetattr(Fd(port), TCSANOW, &t) == 0;
+}
+
+bool GetState(PortHandle port, TDCB& dcb) {
+    termios t{};
+    if (::tcgetattr(Fd(port), &t) != 0)
+        return false;
+    TDCB d;
+    {
+        std::lock_guard lock(extrasLock);
+        const auto it = Extras().find(Fd(port));
+        if (it != Extras().end() && it->second.applied)
+            d = it->second.dcb;
+        else
+            d.Flags = dcbBinary | dcbDtrControlEnable | dcbRtsControlEnable;
+    }
+    d.DCBlength = 28;
+    d.BaudRate = BaudOf(::cfgetospeed(&t));
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        d.ByteSize = 5;
+        break;
+    case CS6:
+        d.ByteSize = 6;
+        break;
+    case CS7:
+        d.ByteSize = 7;
+        break;
+    default:
+        d.ByteSize = 8;
+        break;
+    }
+    if (!(t.c_cflag & PARENB))
+        d.Parity = 0;
+#ifdef CMSPAR
+    else if (t.c_cflag & CMSPAR)
+        d.Parity = (t.c_cflag & PARODD) ? 3 : 4;
+#endif
+    else
+        d.Parity = (t.c_cflag & PARODD) ? 1 : 2;
+    if (t.c_cflag & CSTOPB)
+        d.StopBits = d.ByteSize == 5 ? 1 : 2;
+    else
+        d.StopBits = 0;
+
+    // Flags the terminal settings decide; the rest stay as applied.
+    std::uint32_t flags = d.Flags | dcbBinary;
+    flags &= ~(dcbParityCheck | dcbOutX | dcbInX);
+    if (t.c_iflag & INPCK)
+        flags |= dcbParityCheck;
+    if (t.c_iflag & IXON)
+        flags |= dcbOutX;
+    if (t.c_iflag & IXOFF)
+        flags |= dcbInX;
+    if (t.c_cflag & CRTSCTS) {
+        flags &= ~dcbRtsControlEnable;
+        flags |= dcbOutxCtsFlow | dcbRtsControlHandshake;
+    } else if (flags & (dcbOutxCtsFlow | dcbRtsControlHandshake)) {
+        flags &= ~(dcbOutxCtsFlow | dcbRtsControlHandshake);
+        flags |= dcbRtsControlEnable;
+    }
+    d.Flags = flags;
+    d.XonChar = static_cast<char>(t.c_cc[VSTART]);
+    d.XoffChar = static_cast<char>(t.c_cc[VSTOP]);
+    dcb = d;
+    return true;
+}
+
+bool SetState(PortHandle port, const TDCB& dcb) {
+    termios t{};
+    if (::tcgetattr(Fd(port), &t) != 0)
+        return false;
+    speed_t speed = B0;
+    if (!SpeedCode(dcb.BaudRate, speed) || dcb.ByteSize < 5 || dcb.ByteSize > 8 || dcb.Parity > 4 ||
+        dcb.StopBits > 2) {
+        errno = EINVAL;
+        return false;
+    }
+    MakeRaw(t);
+    ::cfsetispeed(&t, speed);
+    ::cfsetospeed(&t, speed);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+#ifdef CMSPAR
+    t.c_cflag &= ~static_cast<tcflag_t>(CMSPAR);
+#endif
+    static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag |= sizes[dcb.ByteSize - 5];
+    switch (dcb.Parity) {
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+#ifdef CMSPAR
+    case 3:
+        t.c_cflag |= PARENB | PARODD | CMSPAR;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+#endif
+    default:
+        break;
+    }
+    if (dcb.StopBits != 0)
+        t.c_cflag |= CSTOPB;
+    if (dcb.Flags & dcbParityCheck)
+        t.c_iflag |= INPCK;
+    if (dcb.Flags & dcbOutX)
+        t.c_iflag |= IXON;
+    if (dcb.Flags & dcbInX)
+        t.c_iflag |= IXOFF;
+    if (dcb.Flags & (dcbOutxCtsFlow | dcbRtsControlHandshake))
+        t.c_cflag |= CRTSCTS;
+    t.c_cc[VSTART] = static_cast<cc_t>(dcb.XonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(dcb.XoffChar);
+    if (::tcsetattr(Fd(port), TCSANOW, &t) != 0)
+        return false;
+    std::lock_guard lock(extrasLock);
+    PortExtras& e = Extras()[Fd(port)];
+    e.applied = true;
+    e.dcb = dcb;
+    return true;
+}
+
+bool Escape(PortHandle port, EscapeFunction function) {
+    int bits = 0;
+    unsigned long request = TIOCMBIS;
+    switch (function) {
+    case EscapeFunction::SetRts:
+        bits = TIOCM_RTS;
+        break;
+    case EscapeFunction::ClearRts:
+        bits = TIOCM_RTS;
+        request = TIOCMBIC;
+        break;
+    case EscapeFunction::SetDtr:
+        bits = TIOCM_DTR;
+        break;
+    case EscapeFunction::ClearDtr:
+        bits = TIOCM_DTR;
+        request = TIOCMBIC;
+        break;
+    }
+    if (::ioctl(Fd(port), request, &bits) == 0)
+        return true;
+    return NotSupported(errno);
+}
+
+bool ModemLines(PortHandle port, bool& dsr, bool& cts) {
+    int lines = 0;
+    if (::ioctl(Fd(port), TIOCMGET, &lines) != 0) {
+        if (!NotSupported(errno))
+            return false;
+        lines = TIOCM_DSR | TIOCM_CTS;
+    }
+    dsr = (lines & TIOCM_DSR) != 0;
+    cts = (lines & TIOCM_CTS) != 0;
+    return true;
+}
+
+bool Purge(PortHandle port, unsigned flags) {
+    // Nothing is ever pending on a non-blocking descriptor, so the abort
+    // flags alone have nothing to act on; the clear flags empty the queues.
+    const bool input = (flags & purgeRxClear) != 0;
+    const bool output = (flags & purgeTxClear) != 0;
+    if (!input && !output)
+        return Valid(port);
+    const int which = input && output ? TCIOFLUSH : (input ? TCIFLUSH : TCOFLUSH);
+    return ::tcflush(Fd(port), which) == 0;
+}
+
+bool ClearErrors(PortHandle port, QueueStatus& status) {
+    int in = 0;
+    if (::ioctl(Fd(port), FIONREAD, &in) != 0)
+        return false;
+    int out = 0;
+    if (::ioctl(Fd(port), TIOCOUTQ, &out) != 0) {
+        if (!NotSupported(errno))
+            return false;
+        out = 0;
+    }
+    status.inQueue = static_cast<std::uint32_t>(in > 0 ? in : 0);
+    status.outQueue = static_cast<std::uint32_t>(out > 0 ? out : 0);
+    status.errors = TakeErrorFlags(Fd(port));
+    return true;
+}
+
+Transfer Write(PortHandle port, const void* data, std::size_t length, int deadlockMs) {
+    Transfer t;
+    const auto* p = static_cast<const unsigned char*>(data);
+    std::size_t done = 0;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(deadlockMs > 0 ? deadlockMs : 0);
+    while (done < length) {
+        const ssize_t n = ::write(Fd(port), p + done, length - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            t.status = Transfer::Failed;
+            t.error = errno;
+            break;
+        }
+        // The output queue is full: wait for room, as long as a transfer may last.
+        const int left = RemainingMs(deadline);
+        if (left == 0) {
+            t.status = Transfer::TimedOut;
+            break;
+        }
+        pollfd pfd{Fd(port), POLLOUT, 0};
+        const int r = ::poll(&pfd, 1, left);
+        if (r < 0 && errno != EINTR) {
+            t.status = Transfer::Failed;
+            t.error = errno;
+            break;
+        }
+        if (r > 0 && (pfd.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            t.status = Transfer::Failed;
+            t.error = (pfd.revents & POLLNVAL) ? EBADF : EIO;
+            break;
+        }
+    }
+    t.count = static_cast<int>(done);
+    if (t.status == Transfer::Failed)
+        errno = t.error;
+    return t;
+}
+
+Transfer Read(PortHandle port, void* data, std::size_t length, int) {
+    Transfer t;
+    for (;;) {
+        const ssize_t n = ::read(Fd(port), data, length);
+        if (n >= 0) {
+            t.count = static_cast<int>(n);
+            return t;
+        }
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return t; // nothing queued
+        t.status = Transfer::Failed;
+        t.error = errno;
+        return t;
+    }
+}
+
+WaitResult WaitForInput(PortHandle port, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
+    for (;;) {
+        pollfd pfd{Fd(port), POLLIN, 0};
+        const int r = ::poll(&pfd, 1, RemainingMs(deadline));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return WaitResult::Failed;
+        }
+        if (r == 0)
+            return WaitResult::Quiet;
+        // A hung-up terminal reports itself readable too, but a read only
+        // gives end-of-file: the hang-up has to be looked at first.
+        if (pfd.revents & POLLNVAL) {
+            errno = EBADF;
+            return WaitResult::Failed;
+        }
+        if (pfd.revents & (POLLHUP | POLLERR)) {
+            errno = EIO;
+            return WaitResult::Failed;
+        }
+        return WaitResult::DataReady;
+    }
+}
+
+bool Drain(PortHandle port) {
+    for (;;) {
+        if (::tcdrain(Fd(port)) == 0)
+            return true;
+        if (errno == EINTR)
+            continue;
+        return NotSupported(errno) && Valid(port);
+    }
+}
+
+void YieldSlice() {
+    ::sched_yield();
+}
+
+} // namespace SerialPlatform

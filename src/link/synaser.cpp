@@ -1,0 +1,495 @@
+#include "synaser.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cstring>
+
+namespace Os = SerialPlatform;
+using namespace SynaSer;
+
+namespace {
+
+std::string MessageFor(int code, const std::string& text) {
+    return "Communication error " + std::to_string(code) + ": " + text;
+}
+
+// Whole-string decimal integer with an optional sign and leading blanks, as a
+// user types a port number; `fallback` when it does not parse.
+int ParseIntOr(const std::string& text, int fallback) {
+    std::size_t start = text.find_first_not_of(' ');
+    if (start == std::string::npos)
+        return fallback;
+    if (text[start] == '+')
+        ++start;
+    const char* first = text.data() + start;
+    const char* last = text.data() + text.size();
+    int value = 0;
+    const auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc{} || end != last || first == last)
+        return fallback;
+    return value;
+}
+
+std::string Upper(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// Zero-based COM number of a port name, -1 when the name is not a COM name.
+// A COM name without a number counts as "COM0" and so gives -1 as well.
+int ParseComNr(const std::string& name) {
+    const std::string upper = Upper(name);
+    int comNr = -1;
+    if (upper.rfind("COM", 0) == 0)
+        comNr = ParseIntOr(upper.substr(3), 0) - 1;
+    if (upper.rfind("/DEV/TTYS", 0) == 0)
+        comNr = ParseIntOr(upper.substr(9), -2);
+    return comNr;
+}
+
+} // namespace
+
+ESynaSerError::ESynaSerError(int errorCode, const std::string& errorMessage)
+    : std::runtime_error(MessageFor(errorCode, errorMessage)), FErrorCode(errorCode),
+      FErrorMessage(errorMessage) {}
+
+TBlockSerial::TBlockSerial() {
+    SetSynaError(0);
+}
+
+TBlockSerial::~TBlockSerial() {
+    CloseSocket();
+}
+
+// --- Error machinery --------------------------------------------------------
+
+std::string TBlockSerial::GetErrorDesc(int errorCode) {
+    const char* text = "";
+    switch (errorCode) {
+    case 0:
+        text = "OK";
+        break;
+    case ErrAlreadyOwned:
+        text = "Port owned by other process";
+        break;
+    case ErrAlreadyInUse:
+        text = "Instance already in use";
+        break;
+    case ErrWrongParameter:
+        text = "Wrong parameter at call";
+        break;
+    case ErrPortNotOpen:
+        text = "Instance not yet connected";
+        break;
+    case ErrNoDeviceAnswer:
+        text = "No device answer detected";
+        break;
+    case ErrMaxBuffer:
+        text = "Maximal buffer length exceeded";
+        break;
+    case ErrTimeout:
+        text = "Timeout during operation";
+        break;
+    case ErrNotRead:
+        text = "Reading of data failed";
+        break;
+    case ErrFrame:
+        text = "Receive framing error";
+        break;
+    case ErrOverrun:
+        text = "Receive Overrun Error";
+        break;
+    case ErrRxOver:
+        text = "Receive Queue overflow";
+        break;
+    case ErrRxParity:
+        text = "Receive Parity Error";
+        break;
+    case ErrTxFull:
+        text = "Tranceive Queue is full";
+        break;
+    default:
+        break;
+    }
+    if (*text == '\0')
+        return Os::OsErrorText(errorCode);
+    return text;
+}
+
+void TBlockSerial::SetSynaError(int errNumber) {
+    FLastError = errNumber;
+    FLastErrorDesc = GetErrorDesc(errNumber);
+}
+
+int TBlockSerial::SerialCheck(int serialResult) {
+    FLastError = serialResult == -1 ? Os::LastOsError() : 0;
+    FLastErrorDesc = GetErrorDesc(FLastError);
+    return FLastError;
+}
+
+void TBlockSerial::ExceptCheck() {
+    if (FRaiseExcept && FLastError != 0)
+        throw ESynaSerError(FLastError, FLastErrorDesc);
+}
+
+void TBlockSerial::RaiseSynaError(int errNumber) {
+    SetSynaError(errNumber);
+    ExceptCheck();
+}
+
+void TBlockSerial::TranslateCommErrors(std::uint32_t errorFlags) {
+    // Only the code changes; the text stays that of the code set before.
+    if (errorFlags & Os::ceFrame)
+        FLastError = ErrFrame;
+    if (errorFlags & Os::ceOverrun)
+        FLastError = ErrOverrun;
+    if (errorFlags & Os::ceRxOver)
+        FLastError = ErrRxOver;
+    if (errorFlags & Os::ceRxParity)
+        FLastError = ErrRxParity;
+    if (errorFlags & Os::ceTxFull)
+        FLastError = ErrTxFull;
+}
+
+bool TBlockSerial::ControlLinesPass() {
+    if (!FTestDSR && !FTestCTS)
+        return true;
+    bool dsr = false;
+    bool cts = false;
+    if (!Os::ModemLines(Fhandle, dsr, cts))
+        return false;
+    return (!FTestDSR || dsr) && (!FTestCTS || cts);
+}
+
+bool TBlockSerial::PortPreCheck() {
+    if (!FInstanceActive) {
+        RaiseSynaError(ErrPortNotOpen);
+        return false;
+    }
+    if (!ControlLinesPass()) {
+        RaiseSynaError(ErrNoDeviceAnswer);
+        return false;
+    }
+    return true;
+}
+
+// --- Opening, settings, closing ---------------------------------------------
+
+void TBlockSerial::Connect(const std::string& comport) {
+    if (FInstanceActive) {
+        RaiseSynaError(ErrAlreadyInUse);
+        return;
+    }
+    FBuffer.clear();
+    FDevice = comport;
+    FComNr = ParseComNr(comport);
+    Os::ClearOsError();
+    if (FComNr != -1) {
+        const std::string device = Os::ComDeviceName(FComNr);
+        if (!device.empty())
+            FDevice = device;
+    }
+    Fhandle = Os::Open(FDevice);
+    SerialCheck(Fhandle == Os::InvalidPort ? -1 : 0);
+    ExceptCheck();
+    if (FLastError != 0)
+        return;
+
+    // Results ignored: a device that refuses these still transfers bytes,
+    // and Config reports a port that is no serial line at all.
+    Os::SetEventMask(Fhandle, 0);
+    Os::SetupQueues(Fhandle, FRecvBuffer, 0);
+    Os::SetReadReturnsAtOnce(Fhandle);
+    SetSynaError(0);
+
+    if (ControlLinesPass()) {
+        FInstanceActive = true;
+        SetRTS(true);
+        SetDTR(true);
+        Purge();
+    } else {
+        SetSynaError(ErrNoDeviceAnswer);
+        Os::Close(Fhandle);
+        Fhandle = Os::InvalidPort;
+        FComNr = -1;
+    }
+    ExceptCheck();
+}
+
+void TBlockSerial::GetCommState() {
+    SetSynaError(0);
+    if (!Os::GetState(Fhandle, FDcb))
+        SerialCheck(-1);
+    ExceptCheck();
+}
+
+void TBlockSerial::SetCommState() {
+    SetSynaError(0);
+    if (!Os::SetState(Fhandle, FDcb))
+        SerialCheck(-1);
+    ExceptCheck();
+}
+
+void TBlockSerial::Config(int baud, int bits, char parity, int stop, bool softflow, bool hardflow) {
+    FDcb = TDCB{};
+    GetCommState();
+    FDcb.DCBlength = 28;
+    FDcb.BaudRate = static_cast<std::uint32_t>(baud);
+    FDcb.ByteSize = static_cast<std::uint8_t>(bits);
+    switch (parity) {
+    case 'N':
+    case 'n':
+        FDcb.Parity = 0;
+        break;
+    case 'O':
+    case 'o':
+        FDcb.Parity = 1;
+        break;
+    case 'E':
+    case 'e':
+        FDcb.Parity = 2;
+        break;
+    case 'M':
+    case 'm':
+        FDcb.Parity = 3;
+        break;
+    case 'S':
+    case 's':
+        FDcb.Parity = 4;
+        break;
+    default:
+        break; // keep the driver's parity
+    }
+    FDcb.StopBits = static_cast<std::uint8_t>(stop);
+    FDcb.XonChar = 17;
+    FDcb.XoffChar = 19;
+    FDcb.XonLim = static_cast<std::uint16_t>(FRecvBuffer / 4);
+    FDcb.XoffLim = static_cast<std::uint16_t>(FRecvBuffer / 4);
+    std::uint32_t flags = Os::dcbBinary;
+    if (softflow)
+        flags |= Os::dcbOutX | Os::dcbInX;
+    if (hardflow)
+        flags |= Os::dcbOutxCtsFlow | Os::dcbRtsControlHandshake;
+    else
+        flags |= Os::dcbRtsControlEnable;
+    flags |= Os::dcbDtrControlEnable;
+    if (FDcb.Parity != 0)
+        flags |= Os::dcbParityCheck;
+    FDcb.Flags = flags;
+    SetCommState();
+}
+
+void TBlockSerial::SetSizeRecvBuffer(int value) {
+    Os::SetupQueues(Fhandle, value, 0);
+    // Re-reading the driver's settings replaces the in-memory block: an
+    // unsaved change made since the last SetCommState is dropped here.
+    GetCommState();
+    FDcb.XonLim = static_cast<std::uint16_t>(value / 4);
+    FDcb.XoffLim = static_cast<std::uint16_t>(value / 4);
+    SetCommState();
+    FRecvBuffer = value;
+}
+
+void TBlockSerial::CloseSocket() {
+    if (Fhandle != Os::InvalidPort) {
+        // Closing must always release the handle, also from the destructor,
+        // so nothing may throw on the way.
+        const bool raise = FRaiseExcept;
+        FRaiseExcept = false;
+        Purge();
+        SetRTS(false);
+        SetDTR(false);
+        FRaiseExcept = raise;
+        Os::Close(Fhandle);
+    }
+    FInstanceActive = false;
+    Fhandle = Os::InvalidPort;
+    FComNr = -1;
+    SetSynaError(0);
+}
+
+void TBlockSerial::SetRTS(bool value) {
+    SetSynaError(0);
+    if (!Os::Escape(Fhandle, value ? Os::EscapeFunction::SetRts : Os::EscapeFunction::ClearRts))
+        SerialCheck(-1);
+    ExceptCheck();
+}
+
+void TBlockSerial::SetDTR(bool value) {
+    SetSynaError(0);
+    if (!Os::Escape(Fhandle, value ? Os::EscapeFunction::SetDtr : Os::EscapeFunction::ClearDtr))
+        SerialCheck(-1);
+    ExceptCheck();
+}
+
+// --- Transfers --------------------------------------------------------------
+
+int TBlockSerial::SendingData() {
+    SetSynaError(0);
+    Os::QueueStatus status;
+    if (!Os::ClearErrors(Fhandle, status))
+        SerialCheck(-1);
+    ExceptCheck();
+    return static_cast<int>(status.outQueue);
+}
+
+int TBlockSerial::WaitingData() {
+    Os::QueueStatus status;
+    int result = 0;
+    if (Os::ClearErrors(Fhandle, status)) {
+        SetSynaError(0);
+        result = static_cast<int>(status.inQueue);
+    } else {
+        SerialCheck(-1);
+    }
+    ExceptCheck();
+    return result;
+}
+
+int TBlockSerial::SendBuffer(const void* buffer, int length) {
+    if (!PortPreCheck())
+        return 0;
+    SetSynaError(0);
+    const Os::Transfer t =
+        Os::Write(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)), FDeadlockTimeout);
+    if (t.status == Os::Transfer::TimedOut)
+        SetSynaError(ErrTimeout);
+    else if (t.status == Os::Transfer::Failed)
+        SetSynaError(t.error);
+    Os::QueueStatus status;
+    if (Os::ClearErrors(Fhandle, status) && status.errors != 0)
+        TranslateCommErrors(status.errors);
+    ExceptCheck();
+    return t.count;
+}
+
+int TBlockSerial::RecvBuffer(void* buffer, int length) {
+    if (!PortPreCheck())
+        return 0;
+    SetSynaError(0);
+    const Os::Transfer t =
+        Os::Read(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)), FDeadlockTimeout);
+    if (t.status == Os::Transfer::TimedOut)
+        SetSynaError(ErrTimeout);
+    else if (t.status == Os::Transfer::Failed)
+        SetSynaError(t.error);
+    Os::QueueStatus status;
+    if (Os::ClearErrors(Fhandle, status) && status.errors != 0)
+        TranslateCommErrors(status.errors);
+    ExceptCheck();
+    return t.count;
+}
+
+bool TBlockSerial::WaitRxEvent(int timeout) {
+    SetSynaError(0);
+    switch (Os::WaitForInput(Fhandle, timeout)) {
+    case Os::WaitResult::DataReady:
+        return true;
+    case Os::WaitResult::Quiet:
+        return false;
+    case Os::WaitResult::Failed:
+        // The port itself is gone; keep its reason instead of a time-out.
+        SerialCheck(-1);
+        return false;
+    }
+    return false;
+}
+
+bool TBlockSerial::CanRead(int timeout) {
+    bool result = WaitingData() > 0;
+    if (!result) {
+        result = WaitRxEvent(timeout);
+        if (!result && FLastError == 0)
+            result = WaitingData() > 0;
+    }
+    return result;
+}
+
+std::string TBlockSerial::RecvPacket(int timeout) {
+    std::string result;
+    if (!PortPreCheck())
+        return result;
+    SetSynaError(0);
+    if (!FBuffer.empty()) {
+        result.swap(FBuffer);
+    } else {
+        const auto readQueued = [this, &result](int queued) {
+            result.resize(static_cast<std::size_t>(queued));
+            const int got = RecvBuffer(result.data(), queued);
+            result.resize(static_cast<std::size_t>(std::max(got, 0)));
+            // A queue that promised bytes and gave none would otherwise
+            // make the caller spin; count it as a wait without data.
+            if (result.empty() && FLastError == 0)
+                SetSynaError(ErrTimeout);
+        };
+        Os::YieldSlice();
+        int queued = WaitingData();
+        if (queued > 0) {
+            readQueued(queued);
+        } else if (CanRead(timeout)) {
+            queued = WaitingData();
+            if (queued > 0)
+                readQueued(queued);
+            else if (FLastError == 0)
+                SetSynaError(ErrTimeout);
+        } else if (FLastError == 0) {
+            SetSynaError(ErrTimeout);
+        }
+    }
+    ExceptCheck();
+    return result;
+}
+
+int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
+    if (!PortPreCheck())
+        return 0;
+    SetSynaError(0);
+    if (length <= 0)
+        return 0;
+    auto* out = static_cast<unsigned char*>(buffer);
+    int stored = 0;
+    int timeLeft = timeout;
+    std::string chunk;
+    std::size_t copied = 0;
+    for (;;) {
+        const auto start = std::chrono::steady_clock::now();
+        chunk = RecvPacket(timeLeft);
+        copied = std::min(chunk.size(), static_cast<std::size_t>(length - stored));
+        if (copied > 0)
+            std::memcpy(out + stored, chunk.data(), copied);
+        stored += static_cast<int>(copied);
+        if (FLastError != 0 || stored >= length)
+            break;
+        if (!FInterPacketTimeout) {
+            const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start);
+            timeLeft -= static_cast<int>(spent.count());
+            if (timeLeft <= 0) {
+                SetSynaError(ErrTimeout);
+                break;
+            }
+        }
+    }
+    if (chunk.size() > copied)
+        FBuffer = chunk.substr(copied);
+    return stored;
+}
+
+void TBlockSerial::Flush() {
+    SetSynaError(0);
+    if (!Os::Drain(Fhandle))
+        SerialCheck(-1);
+    ExceptCheck();
+}
+
+void TBlockSerial::Purge() {
+    SetSynaError(0);
+    if (!Os::Purge(Fhandle,
+                   Os::purgeTxAbort | Os::purgeRxAbort | Os::purgeTxClear | Os::purgeRxClear))
+        SerialCheck(-1);
+    FBuffer.clear();
+    ExceptCheck();
+}
