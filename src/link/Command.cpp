@@ -38,8 +38,7 @@ void WrapConfigWrite(ConfigWriteFrame& frame, const std::uint8_t* body) {
     frame[45] = ETX;
 }
 
-FrameClass ClassifyFrame(const ReceiveFrame& buffer, int count, int expectedLength,
-                         int portError) {
+FrameClass ClassifyFrame(const ReceiveFrame& buffer, int count, int expectedLength, int portError) {
     if (portError != 0 || buffer[0] != STX || count != expectedLength)
         return FrameClass::NoAnswer;
     if (expectedLength < 6 || expectedLength > ReceiveBufferSize)

@@ -57,8 +57,8 @@ QStringList ListSerialPorts(const std::function<void(const QString&)>& probeErro
     }
     // Virtual detectors publish a stable link to their pseudo-terminal.
     const QDir tmp("/tmp");
-    for (const QFileInfo& link : tmp.entryInfoList({"ttyVD*"}, QDir::System | QDir::Files,
-                                                   QDir::Name)) {
+    for (const QFileInfo& link :
+         tmp.entryInfoList({"ttyVD*"}, QDir::System | QDir::Files, QDir::Name)) {
         if (link.isSymLink() && link.exists())
             ports << link.filePath();
     }

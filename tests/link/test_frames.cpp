@@ -103,11 +103,21 @@ private slots:
         QFETCH(int, expected);
         ReceiveFrame f = makeReport(64, 8, 0x20);
         switch (mutation) {
-        case 1: f[0] = 0x03; break;
-        case 2: f[1] = 0x01; break;
-        case 3: f[2] = 57; break;
-        case 4: f[62] ^= 0x01; break;
-        case 5: f[63] = 0x02; break;
+        case 1:
+            f[0] = 0x03;
+            break;
+        case 2:
+            f[1] = 0x01;
+            break;
+        case 3:
+            f[2] = 57;
+            break;
+        case 4:
+            f[62] ^= 0x01;
+            break;
+        case 5:
+            f[63] = 0x02;
+            break;
         }
         QCOMPARE(int(ClassifyFrame(f, count, 64, portError)), expected);
     }

@@ -1,0 +1,310 @@
+#include "LinkController.h"
+
+#include "ComSetup.h"
+#include "ErrorLog.h"
+#include "PanelStatusBar.h"
+#include "ReportSink.h"
+#include "synaser.h"
+
+#include <QAction>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#ifndef _WIN32
+#include <cerrno>
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+const QString ConnectCaption = QStringLiteral("Connect");
+const QString DisconnectCaption = QStringLiteral("Disconnect");
+
+// On Linux a serial device is usually reachable only by members of its group;
+// say which group, because "Permission denied" alone does not tell the user
+// what to do.
+QString PermissionHint(const QString& device, int code) {
+#ifndef _WIN32
+    if (code != EACCES && code != EPERM)
+        return {};
+    struct stat st {};
+    QString group;
+    if (::stat(device.toLocal8Bit().constData(), &st) == 0) {
+        if (const struct group* g = ::getgrgid(st.st_gid))
+            group = QString::fromLocal8Bit(g->gr_name);
+    }
+    if (group.isEmpty())
+        return QStringLiteral("\nYou need access to the serial device %1.").arg(device);
+    return QStringLiteral("\nYou need access to the serial device %1 (membership of the group "
+                          "\"%2\").")
+        .arg(device, group);
+#else
+    Q_UNUSED(device);
+    Q_UNUSED(code);
+    return {};
+#endif
+}
+
+} // namespace
+
+LinkController::LinkController(const Controls& controls, TFormCom* formCom, ReportSink& sink,
+                               QObject* parent)
+    : QObject(parent), m_ui(controls), m_formCom(formCom), m_sink(sink) {
+    ShowMessage = [](const QString& text) {
+        QMessageBox::warning(nullptr, QStringLiteral("Configuration Tools"), text);
+    };
+    LogError = [](const std::exception* error, const QString& text) {
+        std::optional<LoggedError> logged;
+        if (error)
+            logged = LoggedErrorFrom(*error);
+        QString failure;
+        WriteErrorLog(logged, text, &failure);
+        return failure;
+    };
+    connect(m_ui.Timer2, &QTimer::timeout, this, &LinkController::Timer2Timer);
+}
+
+LinkController::~LinkController() = default;
+
+bool LinkController::PortOpen() const {
+    return m_port && m_port->InstanceActive();
+}
+
+bool LinkController::PollingActive() const {
+    return m_ui.Timer2->isActive();
+}
+
+void LinkController::StopPolling() {
+    m_ui.Timer2->stop();
+}
+
+void LinkController::StartPolling() {
+    m_ui.Timer2->start();
+}
+
+void LinkController::Log(const std::exception* error, const QString& text) {
+    // A log that cannot be written must not end the program: say why and go on.
+    const QString failure = LogError ? LogError(error, text) : QString();
+    if (!failure.isEmpty())
+        ShowMessage(failure);
+}
+
+void LinkController::ConnectedDisplay() {
+    m_ui.Action2->setText(DisconnectCaption);
+    m_ui.StatusBar_form->setPanelText(0, ConnectCaption);
+    m_ui.CommSetup1->setEnabled(false);
+}
+
+void LinkController::DisconnectedDisplay() {
+    m_ui.Action2->setText(ConnectCaption);
+    m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
+    m_ui.CommSetup1->setEnabled(true);
+    m_ui.Action4->setEnabled(false);
+}
+
+void LinkController::Action2Execute() {
+    if (m_ui.Action2->text() == ConnectCaption)
+        Connect();
+    else
+        Disconnect();
+}
+
+void LinkController::Connect() {
+    if (!m_port)
+        m_port = std::make_unique<TBlockSerial>();
+    try {
+        m_port->CloseSocket();
+        m_port->SetRaiseExcept(false);
+        const QString com = m_formCom ? m_formCom->COM : QString();
+        if (com.isEmpty()) {
+            ShowMessage(QStringLiteral("set the COM port number"));
+            return;
+        }
+        // Every step replaces the port's last error, so remember the first
+        // failure: once the port could not be opened, later steps only fail on
+        // the missing handle and would hide the reason.
+        int firstError = 0;
+        QString firstErrorDesc;
+        auto note = [&] {
+            if (firstError == 0 && m_port->LastError() != 0) {
+                firstError = m_port->LastError();
+                firstErrorDesc = QString::fromStdString(m_port->LastErrorDesc());
+            }
+        };
+        m_port->Connect(com.toStdString());
+        note();
+        bool ok = false;
+        int baud = QStringLiteral("19200").toInt(&ok);
+        if (!ok)
+            baud = 19200;
+        m_port->Config(baud, 8, 'N', 0, false, false);
+        note();
+        m_port->SetSizeRecvBuffer(128);
+        note();
+        m_port->SetAtTimeout(m_formCom ? m_formCom->TimeOut : 90);
+        m_port->SetCommState();
+        note();
+        if (firstError != 0) {
+            ShowMessage(firstErrorDesc + PermissionHint(com, firstError));
+            DisconnectedDisplay();
+            m_ui.Action2->setEnabled(true);
+            m_ui.Timer2->stop();
+            if (PortOpen())
+                m_port->CloseSocket();
+            return;
+        }
+        ConnectedDisplay();
+        m_buffers.RequestConfigRead();
+        m_ui.Action4->setEnabled(true);
+        m_ui.Timer2->start();
+    } catch (const std::exception& error) {
+        Log(&error, QString());
+        ShowMessage(QString::fromLocal8Bit(error.what()));
+        DisconnectedDisplay();
+        if (PortOpen())
+            m_port->CloseSocket();
+    }
+}
+
+void LinkController::Disconnect() {
+    m_ui.Timer2->stop();
+    if (PortOpen())
+        m_port->CloseSocket();
+    DisconnectedDisplay();
+}
+
+void LinkController::ExitLinkSide() {
+    if (m_port) {
+        m_port->CloseSocket();
+        m_port.reset();
+    }
+    m_ui.Timer2->stop();
+}
+
+void LinkController::FormShowLinkSide() {
+    m_buffers.WritePending = false;
+    m_buffers.RequestLiveStatus();
+}
+
+void LinkController::PageControl1Change(int index) {
+    if (!PortOpen())
+        return;
+    if (index == 0)
+        m_buffers.RequestLiveStatus();
+    else if (index == 1)
+        m_buffers.RequestEventLog();
+}
+
+void LinkController::AdvanceActivityBar() {
+    QProgressBar* bar = m_ui.ProgressBar_serial;
+    if (bar->value() < bar->maximum())
+        bar->setValue(bar->value() + 1);
+    else
+        bar->setValue(bar->minimum());
+}
+
+void LinkController::Timer2Timer() {
+    AdvanceActivityBar();
+    if (PortOpen()) {
+        if (m_buffers.WritePending) {
+            if (m_port->SendingData() != 0)
+                return;
+            m_port->SendBuffer(m_buffers.OutgoingFrame.data(), m_buffers.OutgoingFrame[2] + 5);
+            m_buffers.WritePending = false;
+            QProgressBar* bar = m_ui.ProgressBar_serial;
+            while (bar->value() < bar->maximum())
+                bar->setValue(bar->value() + 1);
+            return;
+        }
+        if (m_port->SendingData() != 0)
+            return;
+        m_port->SendBuffer(m_buffers.PollRequest.data(), Command::RequestLength);
+        m_buffers.ReceiveBuffer.fill(0);
+        int count = 0;
+        try {
+            const int timeout = m_formCom ? m_formCom->ReceiveTimeout() : 90;
+            count = m_port->RecvBufferEx(m_buffers.ReceiveBuffer.data(), m_buffers.ExpectedLength,
+                                         timeout);
+        } catch (const std::exception& error) {
+            ReceiveExceptionOutcome(error);
+            return;
+        }
+        switch (Command::ClassifyFrame(m_buffers.ReceiveBuffer, count, m_buffers.ExpectedLength,
+                                       m_port->LastError())) {
+        case Command::FrameClass::NoAnswer:
+            if (m_retryCount == 5)
+                TimeOutOutcome();
+            else
+                ++m_retryCount;
+            return;
+        case Command::FrameClass::Malformed:
+            m_port->Flush();
+            m_buffers.ReceiveBuffer.fill(0);
+            break;
+        case Command::FrameClass::Accepted:
+            m_retryCount = 0;
+            ConnectedDisplay();
+            Dispatch();
+            m_buffers.ReceiveBuffer.fill(0);
+            break;
+        }
+    }
+    RequestReset();
+}
+
+void LinkController::Dispatch() {
+    const std::uint8_t* payload = m_buffers.ReceiveBuffer.data() + 4;
+    switch (m_buffers.ReceiveBuffer[3]) {
+    case Command::ReportPwm:
+        m_sink.PwmReport(payload);
+        break;
+    case Command::ReportLiveStatus:
+        m_sink.LiveStatusReport(payload);
+        break;
+    case Command::ReportConfig:
+        m_sink.ConfigReport(payload);
+        break;
+    case Command::ReportBlock10:
+        std::copy_n(payload, m_report10.size(), m_report10.begin());
+        break;
+    case Command::ReportEventLog:
+        m_sink.EventLogReport(payload);
+        break;
+    default:
+        // Any other type is a sign of life and carries nothing.
+        break;
+    }
+}
+
+void LinkController::RequestReset() {
+    if (m_ui.PageControl1->currentIndex() == 0)
+        m_buffers.RequestLiveStatus();
+}
+
+void LinkController::TimeOutOutcome() {
+    m_retryCount = 0;
+    m_ui.Timer2->stop();
+    m_ui.Action2->setText(ConnectCaption);
+    m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
+    m_ui.CommSetup1->setEnabled(true);
+    m_ui.Action4->setEnabled(false);
+    const QString record = QStringLiteral(" BuffRX[0]= %1 LenRX= %2 message: %3")
+                               .arg(m_buffers.ReceiveBuffer[0])
+                               .arg(m_buffers.ExpectedLength)
+                               .arg(QString::fromStdString(m_port->LastErrorDesc()));
+    ShowMessage(QStringLiteral("Error Time Out"));
+    Log(nullptr, record);
+}
+
+void LinkController::ReceiveExceptionOutcome(const std::exception& error) {
+    m_ui.Timer2->stop();
+    Log(&error, QString());
+    m_ui.Action4->setEnabled(false);
+    ShowMessage(QString::fromLocal8Bit(error.what()));
+    m_ui.Action2->setText(ConnectCaption);
+    m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
+    m_ui.CommSetup1->setEnabled(true);
+}

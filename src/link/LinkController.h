@@ -1,0 +1,98 @@
+#pragma once
+
+#include "Command.h"
+#include "ConfigLink.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <exception>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+class PanelStatusBar;
+class ReportSink;
+class TBlockSerial;
+class TFormCom;
+
+// Connection control and the poll cycle: connects and disconnects, sends one
+// request per tick of the poll timer (or a pending configuration write),
+// waits for the answer, classes it and hands accepted reports to the sink.
+// Six unanswered requests in a row stop the poll and tell the user.
+//
+// Everything runs on the user-interface thread; the receive blocks it for as
+// long as the detector takes to answer, bounded by the dialog's time-out.
+class LinkController : public QObject, public ConfigLink {
+    Q_OBJECT
+public:
+    // The main window's controls that the link drives.
+    struct Controls {
+        QAction* Action2 = nullptr;    // Connect / Disconnect
+        QAction* Action4 = nullptr;    // Store To Flash
+        QAction* CommSetup1 = nullptr; // File menu item, enabled only while disconnected
+        PanelStatusBar* StatusBar_form = nullptr;
+        QProgressBar* ProgressBar_serial = nullptr;
+        QTabWidget* PageControl1 = nullptr;
+        QTimer* Timer2 = nullptr;
+    };
+
+    LinkController(const Controls& controls, TFormCom* formCom, ReportSink& sink,
+                   QObject* parent = nullptr);
+    ~LinkController() override;
+
+    // Modal messages; tests replace this to see the text without blocking.
+    std::function<void(const QString&)> ShowMessage;
+    // Appends a record to the error log; `error` may be null. Returns an error
+    // text when the log could not be written, empty on success.
+    std::function<QString(const std::exception* error, const QString& text)> LogError;
+
+    void Action2Execute();
+    // Port side of Exit: closes and releases the port, stops the poll.
+    void ExitLinkSide();
+    // Link side of showing the main window.
+    void FormShowLinkSide();
+    void PageControl1Change(int index);
+    void Timer2Timer();
+
+    // The dialog may be released at Exit; the link then no longer reads it.
+    void SetFormCom(TFormCom* formCom) { m_formCom = formCom; }
+
+    // ConfigLink
+    bool PortOpen() const override;
+    Command::LinkBuffers& Buffers() override { return m_buffers; }
+    bool PollingActive() const override;
+    void StopPolling() override;
+    void StartPolling() override;
+
+    int RetryCount() const { return m_retryCount; }
+    bool HasPort() const { return static_cast<bool>(m_port); }
+    TBlockSerial* Port() const { return m_port.get(); }
+    const std::array<std::uint8_t, Command::Block10Length>& Report10Block() const {
+        return m_report10;
+    }
+
+private:
+    void Connect();
+    void Disconnect();
+    void ConnectedDisplay();
+    void DisconnectedDisplay();
+    void AdvanceActivityBar();
+    void TimeOutOutcome();
+    void ReceiveExceptionOutcome(const std::exception& error);
+    void Dispatch();
+    void RequestReset();
+    void Log(const std::exception* error, const QString& text);
+
+    Controls m_ui;
+    QPointer<TFormCom> m_formCom;
+    ReportSink& m_sink;
+    std::unique_ptr<TBlockSerial> m_port;
+    Command::LinkBuffers m_buffers;
+    int m_retryCount = 0;
+    std::array<std::uint8_t, Command::Block10Length> m_report10{};
+};
