@@ -1,0 +1,71 @@
+#include "EventLogView.h"
+
+#include "FindControl.h"
+#include "StringGrid.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QMenu>
+
+#include <algorithm>
+#include <cstring>
+
+void ClearLogGrid(StringGrid& grid) {
+    for (int row = 1; row < grid.rowCount(); ++row)
+        for (int col = 1; col < grid.columnCount(); ++col)
+            grid.setCell(col, row, QString());
+}
+
+EventLogView::EventLogView(QWidget* form)
+    : QObject(form), StringGrid1(FindControl<StringGrid>(form, "StringGrid1")),
+      GroupBox_Log(FindControl<QGroupBox>(form, "GroupBox_Log")),
+      PopupMenu2(form->findChild<QMenu*>(QStringLiteral("PopupMenu2"))), Clear1(nullptr) {
+    setObjectName(QStringLiteral("EventLogView"));
+    if (!PopupMenu2) {
+        PopupMenu2 = new QMenu(GroupBox_Log);
+        PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+    }
+    Clear1 = PopupMenu2->findChild<QAction*>(QStringLiteral("Clear1"));
+    if (!Clear1) {
+        for (QAction* action : PopupMenu2->actions())
+            if (action->objectName() == QLatin1String("Clear1"))
+                Clear1 = action;
+    }
+    if (!Clear1) {
+        Clear1 = new QAction(QStringLiteral("Clear Logs"), PopupMenu2);
+        Clear1->setObjectName(QStringLiteral("Clear1"));
+        PopupMenu2->addAction(Clear1);
+    }
+    connect(Clear1, &QAction::triggered, this, &EventLogView::Clear1Click);
+
+    // The grid fills the group box, so the group's menu must also come up
+    // over the grid.
+    GroupBox_Log->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(GroupBox_Log, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu2->popup(GroupBox_Log->mapToGlobal(pos)); });
+    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        PopupMenu2->popup(StringGrid1->viewport()->mapToGlobal(pos));
+    });
+}
+
+void EventLogView::EventLogReport(const std::uint8_t* payload220) {
+    std::memcpy(m_buffer.data(), payload220, m_buffer.size());
+    ApplyEventLog();
+}
+
+void EventLogView::ApplyEventLog() {
+    ConvertEventWords(m_buffer);
+    ClearLogGrid(*StringGrid1);
+    const int rows = std::min(EventRecordCount, StringGrid1->rowCount() - 1);
+    const int cols = std::min(9, StringGrid1->columnCount() - 1);
+    for (int k = 0; k < rows; ++k) {
+        const auto texts = EventRowTexts(ReadEventRecord(m_buffer, k));
+        for (int col = 1; col <= cols; ++col)
+            StringGrid1->setCell(col, k + 1, texts[static_cast<std::size_t>(col - 1)]);
+    }
+}
+
+void EventLogView::Clear1Click() {
+    ClearLogGrid(*StringGrid1);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "EventRecord.h"
+
+#include <QObject>
+
+#include <cstdint>
+
+class QAction;
+class QGroupBox;
+class QMenu;
+class QWidget;
+class StringGrid;
+
+// Blanks the data cells of a grid: every cell outside the header row and the
+// header column.
+void ClearLogGrid(StringGrid& grid);
+
+// Shows the detector's event log in the table of the LOGS page and offers
+// "Clear Logs" on the table's context menu.
+class EventLogView : public QObject {
+    Q_OBJECT
+public:
+    // Throws std::logic_error when a control is missing from `form`. Uses the
+    // form's menu PopupMenu2 with its item Clear1 when it has them, otherwise
+    // makes them.
+    explicit EventLogView(QWidget* form);
+
+    // Receipt of report 12: stores the 220 payload bytes and shows them.
+    void EventLogReport(const std::uint8_t* payload220);
+    // Converts the stored records in place and rewrites the table.
+    void ApplyEventLog();
+    void Clear1Click();
+
+    const EventBuffer& Buffer() const { return m_buffer; }
+
+    StringGrid* StringGrid1;
+    QGroupBox* GroupBox_Log;
+    QMenu* PopupMenu2;
+    QAction* Clear1;
+
+private:
+    EventBuffer m_buffer{};
+};

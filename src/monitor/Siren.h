@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+class QAudioOutput;
+class QMediaPlayer;
+class QTimer;
+
+// The alarm sound. One playback per start; a new start is accepted only after
+// the end of the previous one has been reported. Whatever goes wrong with the
+// sound (no audio device, no media backend, a broken file) ends a playback
+// instead of leaving it running: the alarm is then merely silent.
+class Siren : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* FileName = "SIREN1.WAV";
+
+    enum class End { None, EndOfMedia, Error, NoEndReported };
+    Q_ENUM(End)
+
+    explicit Siren(QObject* parent = nullptr);
+    ~Siren() override;
+
+    // Looks for the sound file in `folder` (the program's folder by default)
+    // and hands it to the player. Returns whether the file was found.
+    bool LookForSoundFile(const QString& folder = QString());
+    // Hands `path` to the player; the sound is available when the file exists.
+    bool SetSoundFile(const QString& path);
+    bool Available() const { return m_available; }
+
+    // Starts one playback, unless there is no sound or one is playing.
+    void StartSiren();
+    // The end of a playback: closes it and allows the next start.
+    void MediaPlayer1Notify();
+
+    bool SirenPlaying() const { return m_playing; }
+    End LastEnd() const { return m_lastEnd; }
+
+    QMediaPlayer* MediaPlayer1;
+
+    // A playback that reports no end within this margin beyond its duration
+    // (or, duration unknown, this long) is taken as ended.
+    static constexpr int EndMarginMs = 5000;
+    static constexpr int UnknownDurationLimitMs = 30000;
+
+signals:
+    void Started();
+    void Ended(Siren::End reason);
+
+private:
+    void Finish(End reason);
+
+    QAudioOutput* m_audio;
+    QTimer* m_watchdog;
+    QUrl m_source;
+    bool m_available = false;
+    bool m_playing = false;
+    End m_lastEnd = End::None;
+};
