@@ -1,0 +1,99 @@
+#pragma once
+
+#include "FadeCounter.h"
+
+#include <QIcon>
+#include <QList>
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QTimer;
+class TFormCom;
+
+namespace Ui {
+class TMainForm;
+}
+
+// The main window: menu, action bar, status bar, the VIEW and LOGS pages with
+// every control of the detector, the fade and poll timers, and the window's
+// life from the fade-in to the end of the process after the fade-out.
+//
+// The subsystems (link, configuration, live view, event log) bind to the
+// controls by objectName; this class only builds the form, applies the
+// interface texts and runs the start-up and shutdown of the window.
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormOnly builds the form and its texts without constructing any
+    // subsystem, so a subsystem's tests can drive their own view on the real
+    // form.
+    enum class Wiring { Full, FormOnly };
+
+    explicit TMainForm(Wiring wiring = Wiring::Full, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // The two windows created after this one at start-up. The COM setup
+    // dialog may be released by Exit; afterwards it is never used again.
+    void SetComSetup(TFormCom* dialog);
+    TFormCom* ComSetup() const;
+    void SetGraphics(QWidget* graphics);
+    QWidget* Graphics() const { return m_graphics; }
+
+    // Hooks for the other subsystems, run in the documented order.
+    // Exit, before the fade-out starts: close and release the port.
+    std::function<void()> onExitLinkSide;
+    // Window shown, after the fade-in has started: the graph's write
+    // position goes back to 0, then the link arms the live-status request.
+    std::function<void()> onShowGraphSide;
+    std::function<void()> onShowLinkSide;
+    // Ends the process with the given exit code at the end of the fade-out.
+    // Tests replace it; by default it flushes the output and ends at once,
+    // without closing windows or running any further clean-up.
+    std::function<void(int)> EndProcess;
+
+    // The alarm sound found beside the program at start-up; empty if none.
+    QString SirenPath() const { return m_sirenPath; }
+    // "SIREN1.WAV" in `folder` (any letter case), or an empty string.
+    static QString FindSirenFile(const QString& folder);
+
+    QTimer* Timer1() const { return m_timer1; }
+    QTimer* Timer2() const { return m_timer2; }
+    const FadeCounter& Fade() const { return m_fade; }
+    // Opacity last handed to the platform, 0..255.
+    int AppliedAlpha() const { return m_appliedAlpha; }
+    // The action bar's pictures, by image index.
+    const QList<QIcon>& ImageList1() const { return m_images; }
+
+    void Action1Execute();
+    void Action3Execute();
+    void Action5Execute();
+    void Timer1Timer();
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildDesign();
+    void BuildActionBar();
+    void FormCreate(const QString& programFolder);
+    void FormShow();
+    void ApplyInterfaceTexts();
+    void SetWindowAlpha(int alpha);
+    void wireSubsystems();
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    QTimer* m_timer1;
+    QTimer* m_timer2;
+    QMenu* m_popupMenu2 = nullptr;
+    QList<QIcon> m_images;
+    FadeCounter m_fade;
+    int m_appliedAlpha = 255;
+    QString m_sirenPath;
+    QPointer<TFormCom> m_comSetup;
+    QPointer<QWidget> m_graphics;
+};
