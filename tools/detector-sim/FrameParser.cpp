@@ -8,11 +8,12 @@ namespace sim {
 
 std::vector<IncomingFrame> FrameParser::Feed(const std::uint8_t* data, std::size_t count,
                                              std::int64_t nowMs) {
-    if (!buffer_.empty() && nowMs - lastByteMs_ > StaleAfterMs)
+    if (!buffer_.empty() && nowMs - firstByteMs_ > StaleAfterMs)
         buffer_.clear();
-    if (count > 0)
-        lastByteMs_ = nowMs;
+    if (buffer_.empty())
+        firstByteMs_ = nowMs;
     buffer_.insert(buffer_.end(), data, data + count);
+    const std::size_t before = buffer_.size();
 
     std::vector<IncomingFrame> frames;
     for (;;) {
@@ -22,14 +23,16 @@ std::vector<IncomingFrame> FrameParser::Feed(const std::uint8_t* data, std::size
         if (buffer_.size() < 3)
             break;
 
-        // A rejected candidate gives up only its STX, so a real frame that
-        // follows a stray 0x02 is still found.
-        auto reject = [&](const char* problem) {
+        // A candidate without a proper envelope gives up only its STX, so a
+        // real frame that follows a stray 0x02 is still found. A complete
+        // envelope with a bad checksum was a frame: it goes whole, so that
+        // its body is not searched for false starts.
+        auto reject = [&](const char* problem, std::size_t drop = 1) {
             IncomingFrame f;
             f.kind = IncomingFrame::Kind::Malformed;
             f.problem = problem;
             frames.push_back(std::move(f));
-            buffer_.erase(buffer_.begin());
+            buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(drop));
         };
 
         const std::size_t len = buffer_[2];
@@ -49,7 +52,7 @@ std::vector<IncomingFrame> FrameParser::Feed(const std::uint8_t* data, std::size
             continue;
         }
         if (Command::FrameChecksum(&buffer_[3], len) != buffer_[len + 3]) {
-            reject("bad checksum");
+            reject("bad checksum", total);
             continue;
         }
 
@@ -66,6 +69,9 @@ std::vector<IncomingFrame> FrameParser::Feed(const std::uint8_t* data, std::size
         frames.push_back(std::move(f));
         buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
     }
+    // Whatever is left starts a new frame now if the old one was consumed.
+    if (buffer_.size() != before)
+        firstByteMs_ = nowMs;
     return frames;
 }
 
