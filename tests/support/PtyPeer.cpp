@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace TestSupport {
@@ -137,9 +138,20 @@ void PtyPeer::Schedule(const PeerScript& script, Clock::time_point start) {
 }
 
 bool PtyPeer::WaitIdle(int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::unique_lock lock(m_lock);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [this] { return m_pending.empty() && !m_busy; });
+    for (;;) {
+        // With a responder, bytes the tool wrote and the worker has not taken
+        // yet are work still to come.
+        int unread = 0;
+        if (m_responder && m_master >= 0 && ::ioctl(m_master, FIONREAD, &unread) != 0)
+            unread = 0;
+        if (m_pending.empty() && !m_busy && unread == 0)
+            return true;
+        if (Clock::now() >= deadline)
+            return false;
+        m_changed.wait_for(lock, std::chrono::milliseconds(5));
+    }
 }
 
 Bytes PtyPeer::ReadAvailable(int waitMs) {
@@ -294,6 +306,9 @@ void PtyPeer::Run() {
         }
         std::vector<Bytes> complete;
         if (listen && (fds[1].revents & POLLIN)) {
+            lock.lock();
+            m_busy = true;
+            lock.unlock();
             std::uint8_t buf[1024];
             Bytes got;
             {
@@ -311,6 +326,7 @@ void PtyPeer::Run() {
                     Schedule(responder(request), Clock::now());
             }
             lock.lock();
+            m_busy = false;
             m_changed.notify_all();
             continue;
         }

@@ -72,7 +72,9 @@ public:
     void Write(const Bytes& bytes);
     // Plays the steps in the background, timed from now.
     void Play(const PeerScript& script);
-    // Waits until every step handed to Play (or by the responder) has run.
+    // Waits until every step handed to Play has run and, with a responder,
+    // every request the tool has written so far has been answered in full.
+    // False when that did not happen within `timeoutMs`.
     bool WaitIdle(int timeoutMs);
 
     // --- Input (only while no responder runs) --------------------------------
