@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 void ClearLogGrid(StringGrid& grid) {
     for (int row = 1; row < grid.rowCount(); ++row)
@@ -21,32 +22,30 @@ EventLogView::EventLogView(QWidget* form)
       GroupBox_Log(FindControl<QGroupBox>(form, "GroupBox_Log")),
       PopupMenu2(form->findChild<QMenu*>(QStringLiteral("PopupMenu2"))), Clear1(nullptr) {
     setObjectName(QStringLiteral("EventLogView"));
-    if (!PopupMenu2) {
-        PopupMenu2 = new QMenu(GroupBox_Log);
-        PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
-    }
-    Clear1 = PopupMenu2->findChild<QAction*>(QStringLiteral("Clear1"));
-    if (!Clear1) {
+    if (PopupMenu2) {
+        // The form shows its menu over the group and the grid already.
         for (QAction* action : PopupMenu2->actions())
             if (action->objectName() == QLatin1String("Clear1"))
                 Clear1 = action;
-    }
-    if (!Clear1) {
+        if (!Clear1)
+            throw std::logic_error("missing control: Clear1");
+    } else {
+        PopupMenu2 = new QMenu(GroupBox_Log);
+        PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
         Clear1 = new QAction(QStringLiteral("Clear Logs"), PopupMenu2);
         Clear1->setObjectName(QStringLiteral("Clear1"));
         PopupMenu2->addAction(Clear1);
+        // The grid fills the group box, so the group's menu must also come
+        // up over the grid.
+        GroupBox_Log->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(GroupBox_Log, &QWidget::customContextMenuRequested, this,
+                [this](const QPoint& pos) { PopupMenu2->popup(GroupBox_Log->mapToGlobal(pos)); });
+        StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+            PopupMenu2->popup(StringGrid1->viewport()->mapToGlobal(pos));
+        });
     }
     connect(Clear1, &QAction::triggered, this, &EventLogView::Clear1Click);
-
-    // The grid fills the group box, so the group's menu must also come up
-    // over the grid.
-    GroupBox_Log->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(GroupBox_Log, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { PopupMenu2->popup(GroupBox_Log->mapToGlobal(pos)); });
-    StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-        PopupMenu2->popup(StringGrid1->viewport()->mapToGlobal(pos));
-    });
 }
 
 void EventLogView::EventLogReport(const std::uint8_t* payload220) {

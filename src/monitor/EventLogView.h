@@ -22,8 +22,8 @@ class EventLogView : public QObject {
     Q_OBJECT
 public:
     // Throws std::logic_error when a control is missing from `form`. Uses the
-    // form's menu PopupMenu2 with its item Clear1 when it has them, otherwise
-    // makes them.
+    // form's menu PopupMenu2 and its item Clear1 when the form has the menu;
+    // otherwise makes both and shows the menu over the group and the grid.
     explicit EventLogView(QWidget* form);
 
     // Receipt of report 12: stores the 220 payload bytes and shows them.
