@@ -1,0 +1,27 @@
+#include "ProgramWindows.h"
+
+#include "FindControl.h"
+#include "TGraphics.h"
+
+#include <QAction>
+
+ProgramWindows::ProgramWindows() = default;
+ProgramWindows::ProgramWindows(ProgramWindows&&) noexcept = default;
+ProgramWindows::~ProgramWindows() = default;
+
+ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring, TFormCom::PortLister lister) {
+    ProgramWindows windows;
+    windows.mainForm = std::make_unique<TMainForm>(wiring);
+    TMainForm* form = windows.mainForm.get();
+
+    // The dialog enables Connect once a port is chosen, and is centred on
+    // the main window as its child.
+    windows.formCom = new TFormCom(FindControl<QAction>(form, "Action2"), form, std::move(lister));
+    form->SetComSetup(windows.formCom);
+
+    // A window of its own, not a child of the main window, so that the
+    // control names of the two forms never meet in one lookup.
+    windows.graphics = std::make_unique<TGraphics>();
+    form->SetGraphics(windows.graphics.get());
+    return windows;
+}

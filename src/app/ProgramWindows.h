@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ComSetup.h"
+#include "TMainForm.h"
+
+#include <QPointer>
+#include <memory>
+
+class TGraphics;
+
+// The three windows of the program. They are created in a fixed order at
+// start-up and live until the process ends; only the COM setup dialog can go
+// earlier, released by Exit.
+struct ProgramWindows {
+    ProgramWindows();
+    ProgramWindows(ProgramWindows&&) noexcept;
+    ~ProgramWindows();
+
+    std::unique_ptr<TMainForm> mainForm;
+    QPointer<TFormCom> formCom; // a child of the main window
+    std::unique_ptr<TGraphics> graphics;
+};
+
+// Creates the main window (which makes itself transparent, applies its texts
+// and looks for the alarm sound), then the COM setup dialog with its port
+// list, then the hidden graph window. `lister` replaces the port scan in tests.
+ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring,
+                                    TFormCom::PortLister lister = nullptr);
