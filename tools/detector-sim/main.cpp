@@ -19,7 +19,6 @@
 #include <poll.h>
 #include <random>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 #include <vector>
 
@@ -244,8 +243,9 @@ void Simulator::PeerGone(std::int64_t now) {
     writeBlocked_ = false;
     pacer_.Clear();
     detector_.LinkReset();
-    if (pty_.IsOpen())
-        tcflush(pty_.MasterFd(), TCIOFLUSH);
+    // No flush here: the port may already be open again, and a flush would
+    // eat the new session's first request. What the old session sent has been
+    // read before the hang-up showed.
     peerBackoffUntil_ = now + PeerBackoffNs;
 }
 
