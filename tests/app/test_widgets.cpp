@@ -20,6 +20,7 @@ private slots:
     void radioGroupIndexRules();
     void radioGroupUserClick();
     void stringGridAddressing();
+    void stringGridResizeByDragging();
     void panelStatusBarRects();
     void barPositionClamps();
     void shapeColour();
@@ -87,6 +88,15 @@ void TestWidgets::trackBarAxisAndBand() {
     const QRect full = bar.selectionBandRect();
     QVERIFY(full.top() >= 0 && full.height() >= large.height());
     QVERIFY(!bar.grab().isNull());
+
+    // Keys move the thumb the way it looks: Up toward the top, the minimum.
+    bar.setSingleStep(10);
+    bar.setValue(300);
+    QTest::keyClick(&bar, Qt::Key_Up);
+    QCOMPARE(bar.value(), 290);
+    QTest::keyClick(&bar, Qt::Key_Down);
+    QTest::keyClick(&bar, Qt::Key_Down);
+    QCOMPARE(bar.value(), 310);
 }
 
 void TestWidgets::radioGroupIndexRules() {
@@ -173,6 +183,42 @@ void TestWidgets::stringGridAddressing() {
     QVERIFY(!(grid.item(0, 3)->flags() & Qt::ItemIsSelectable));
     QVERIFY(grid.item(10, 9)->flags() & Qt::ItemIsSelectable);
     QVERIFY(!(grid.item(10, 9)->flags() & Qt::ItemIsEditable));
+}
+
+void TestWidgets::stringGridResizeByDragging() {
+    StringGrid grid;
+    grid.setColumnCount(3);
+    grid.setRowCount(3);
+    for (int c = 0; c < 3; ++c)
+        grid.setColumnWidth(c, 60);
+    for (int r = 0; r < 3; ++r)
+        grid.setRowHeight(r, 24);
+    grid.resize(300, 200);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&grid));
+    QWidget* view = grid.viewport();
+    const int edge = grid.columnViewportPosition(1) + grid.columnWidth(1);
+
+    // Dragging a column edge in the fixed row widens that column.
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(edge, 10));
+    QTest::mouseMove(view, QPoint(edge + 25, 10));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(edge + 25, 10));
+    QCOMPARE(grid.columnWidth(1), 85);
+    QCOMPARE(grid.columnWidth(0), 60);
+
+    // Dragging a row edge in the fixed column makes that row taller.
+    const int bottom = grid.rowViewportPosition(1) + grid.rowHeight(1);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(10, bottom));
+    QTest::mouseMove(view, QPoint(10, bottom + 10));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(10, bottom + 10));
+    QCOMPARE(grid.rowHeight(1), 34);
+
+    // The same gesture on a data cell selects instead of resizing.
+    const int dataEdge = grid.columnViewportPosition(1) + grid.columnWidth(1);
+    QTest::mousePress(view, Qt::LeftButton, {}, QPoint(dataEdge, 60));
+    QTest::mouseMove(view, QPoint(dataEdge + 20, 60));
+    QTest::mouseRelease(view, Qt::LeftButton, {}, QPoint(dataEdge + 20, 60));
+    QCOMPARE(grid.columnWidth(1), 85);
 }
 
 void TestWidgets::panelStatusBarRects() {
