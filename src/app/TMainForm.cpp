@@ -148,12 +148,15 @@ void TMainForm::wireSubsystems() {
     // Integration point of the subsystems (link controller, configuration
     // view, live view, event log view and the report dispatch). Only the
     // full program builds them; FormOnly forms stay bare for view tests.
+    // It runs before FormCreate, so the hooks set here see the start-up.
 }
 
 void TMainForm::FormCreate(const QString& programFolder) {
     SetWindowAlpha(0);
     ApplyInterfaceTexts();
     m_sirenPath = FindSirenFile(programFolder);
+    if (!m_sirenPath.isEmpty() && onSirenFound)
+        onSirenFound(m_sirenPath);
 }
 
 QString TMainForm::FindSirenFile(const QString& folder) {

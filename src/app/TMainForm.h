@@ -54,6 +54,10 @@ public:
     // without closing windows or running any further clean-up.
     std::function<void(int)> EndProcess;
 
+    // Start-up found the alarm sound beside the program: hand it to the
+    // sound player. Not run when there is no sound file.
+    std::function<void(const QString& path)> onSirenFound;
+
     // The alarm sound found beside the program at start-up; empty if none.
     QString SirenPath() const { return m_sirenPath; }
     // "SIREN1.WAV" in `folder` (any letter case), or an empty string.
