@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 const QLocale us(QLocale::English, QLocale::UnitedStates);
@@ -176,6 +179,13 @@ private slots:
                                &failure));
         QVERIFY(!failure.isEmpty());
         QCOMPARE(ReadAll(plain), QByteArray("keep me\r\n"));
+        // A full disk: the open succeeds, the write does not.
+        if (QFile::exists(QStringLiteral("/dev/full"))) {
+            failure.clear();
+            QVERIFY(!WriteErrorLog(std::nullopt, QStringLiteral("x"), At("/dev/full"), &failure));
+            QVERIFY2(failure.contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+                     qPrintable(failure));
+        }
         // No place for the text: still no crash and no exception.
         QVERIFY(!WriteErrorLog(std::nullopt, QString(), At(plain + "/LogError.txt")));
     }
