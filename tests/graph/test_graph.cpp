@@ -279,10 +279,12 @@ private slots:
 
     void resizeRebuildsArraysAndBackground() {
         TGraphics g;
+        // The feed draws while the window is still hidden; showing it (a
+        // resize of unchanged size) must keep the traces.
+        g.Ch1Points[100].Y = 5;
         g.show();
         QVERIFY(QTest::qWaitForWindowExposed(&g));
-        g.Ch1Points[100].Y = 5;
-        // Showing again (a resize of unchanged size) keeps the traces.
+        QCOMPARE(g.Ch1Points[100].Y, 5);
         g.hide();
         g.show();
         QCoreApplication::processEvents();
