@@ -2,7 +2,6 @@
 #include "ConfigReport.h"
 #include "ConfigWriteFrame.h"
 #include "DetectorConfig.h"
-#include "LensPresets.h"
 #include "PwmLabels.h"
 
 #include <QFile>
@@ -173,31 +172,6 @@ private slots:
         QCOMPARE(body[1], 0xF4);
         QCOMPARE(body[10], 0xAB);
         QCOMPARE(body[11], 0xCD);
-    }
-
-    void lensTable() {
-        QVERIFY(FindLensPreset(-1) == nullptr);
-        QVERIFY(FindLensPreset(4) == nullptr);
-        const LensPreset* user = FindLensPreset(0);
-        QVERIFY(user && !user->MovesPositions);
-        QCOMPARE(user->Nconv.Max, 50);
-        QCOMPARE(user->TRange.Min, 10);
-        QCOMPARE(user->TRange.Max, 700);
-        const int tconvMax[] = {22, 27, 30};
-        const int trangeMin[] = {200, 100, 100};
-        for (int i = 1; i <= 3; ++i) {
-            const LensPreset* lens = FindLensPreset(i);
-            QVERIFY(lens && lens->MovesPositions);
-            QCOMPARE(lens->Tconv.Min, 8);
-            QCOMPARE(lens->Tconv.Max, tconvMax[i - 1]);
-            QCOMPARE(lens->Nconv.Min, 8);
-            QCOMPARE(lens->Nconv.Max, 12);
-            QCOMPARE(lens->TRange.Min, trangeMin[i - 1]);
-            QCOMPARE(lens->TRange.Max, 440);
-            QCOMPARE(lens->TconvPosition, 10);
-            QCOMPARE(lens->NconvPosition, 8);
-            QCOMPARE(lens->TRangeValue, 380);
-        }
     }
 
     void pwmLabelsUseTheUsersSeparators() {

@@ -6,11 +6,14 @@
 #include "TrackBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -133,6 +136,31 @@ class TestConfigView : public QObject {
         link->Link.RequestLiveStatus();
         link->Link.WritePending = false;
     }
+    // Answers the next modal file dialog with `path` and reports what it was.
+    void AnswerFileDialog(const QString& path, QString* seen, int attempts = 200) {
+        QTimer::singleShot(10, this, [=, this] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) {
+                if (attempts > 0)
+                    AnswerFileDialog(path, seen, attempts - 1);
+                return;
+            }
+            *seen = QStringLiteral("%1 %2 %3 %4")
+                        .arg(dialog->nameFilters().join(';'))
+                        .arg(dialog->acceptMode() == QFileDialog::AcceptSave ? "save" : "open")
+                        .arg(dialog->fileMode() == QFileDialog::AnyFile)
+                        .arg(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            // Typed into the name field, as a user would; a dialog that does
+            // not take it is closed, so the test fails instead of hanging.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(path);
+            static_cast<QDialog*>(dialog)->accept(); // as the Save or Open button does
+            if (dialog->isVisible()) {
+                *seen += QStringLiteral(" refused");
+                dialog->reject();
+            }
+        });
+    }
     void ChooseLens(QComboBox* lens, int index) {
         while (lens->currentIndex() < index)
             QTest::keyClick(lens, Qt::Key_Down);
@@ -151,7 +179,6 @@ private slots:
         view = std::make_unique<ConfigView>(form.get(), *link);
         messages.clear();
         view->ShowMessage = [this](const QString& text) { messages << text; };
-        view->ChooseFile = [](ConfigView::FileDialogKind) { return QString(); };
         builds = buildsPolling = 0;
         connect(view.get(), &ConfigView::ConfigWriteBuilt, this, [this] {
             ++builds;
@@ -620,6 +647,25 @@ private slots:
                             ConfigView::FileDialogKind::Save, ConfigView::FileDialogKind::Open,
                             ConfigView::FileDialogKind::Open, ConfigView::FileDialogKind::Save}));
         QVERIFY(messages.isEmpty());
+    }
+
+    void actionsShowTheBinDialogs() {
+        QTemporaryDir dir;
+        Connect();
+        QString seen;
+        AnswerFileDialog(dir.filePath("dialog"), &seen);
+        Ctl<QAction>("FileSaveAs1")->trigger();
+        QCOMPARE(seen, QStringLiteral("bin (*.bin) save 1 1"));
+        QCOMPARE(ReadFile(dir.filePath("dialog.bin")), QByteArray(44, '\0'));
+
+        // The open dialog takes a name that does not exist; the load says so.
+        seen.clear();
+        AnswerFileDialog(dir.filePath("absent.bin"), &seen);
+        Ctl<QAction>("FileOpen1")->trigger();
+        QCOMPARE(seen, QStringLiteral("bin (*.bin) open 1 1"));
+        QCOMPARE(messages, QStringList{QStringLiteral("Cannot open file \"%1\". No such file or "
+                                                      "directory")
+                                           .arg(dir.filePath("absent.bin"))});
     }
 };
 
