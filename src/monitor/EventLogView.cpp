@@ -50,11 +50,16 @@ EventLogView::EventLogView(QWidget* form)
 
 void EventLogView::EventLogReport(const std::uint8_t* payload220) {
     std::memcpy(m_buffer.data(), payload220, m_buffer.size());
+    m_converted = false;
     ApplyEventLog();
 }
 
 void EventLogView::ApplyEventLog() {
-    ConvertEventWords(m_buffer);
+    // Converting twice would swap the words back: a repeated call shows the
+    // same records again.
+    if (!m_converted)
+        ConvertEventWords(m_buffer);
+    m_converted = true;
     ClearLogGrid(*StringGrid1);
     const int rows = std::min(EventRecordCount, StringGrid1->rowCount() - 1);
     const int cols = std::min(9, StringGrid1->columnCount() - 1);

@@ -28,7 +28,8 @@ public:
 
     // Receipt of report 12: stores the 220 payload bytes and shows them.
     void EventLogReport(const std::uint8_t* payload220);
-    // Converts the stored records in place and rewrites the table.
+    // Converts the stored records in place (once per report) and rewrites
+    // the table.
     void ApplyEventLog();
     void Clear1Click();
 
@@ -41,4 +42,5 @@ public:
 
 private:
     EventBuffer m_buffer{};
+    bool m_converted = false;
 };

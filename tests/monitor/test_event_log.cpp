@@ -95,6 +95,9 @@ private slots:
         QCOMPARE(word, std::uint16_t{0xA1B2});
         QCOMPARE(f.view.Buffer()[0], std::uint8_t{0x34});   // flags as received
         QCOMPARE(f.cell(1, 1), QStringLiteral("DOWN PIR")); // 0x1234: lowest flag is 2
+        // Showing the same buffer again does not convert it a second time.
+        f.view.ApplyEventLog();
+        QCOMPARE(f.cell(2, 1), QStringLiteral("258"));
     }
 
     void secondReportLeavesNoTraceOfTheFirst() {
