@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -188,11 +189,37 @@ private slots:
         QCOMPARE(port.SendBuffer(request.data(), 6), 6);
         QCOMPARE(peer.ReadExactly(6, 1000), request);
 
-        // Once released, it can.
+        // Once released, it can; destroying an object releases the line too.
         port.CloseSocket();
         other.Connect(peer.SlavePath());
         QCOMPARE(other.LastError(), 0);
         QVERIFY(other.InstanceActive());
+        {
+            TBlockSerial scoped;
+            other.CloseSocket();
+            scoped.Connect(peer.SlavePath());
+            QCOMPARE(scoped.LastError(), 0);
+        }
+        port.Connect(peer.SlavePath());
+        QCOMPARE(port.LastError(), 0);
+    }
+
+    void stuckWriteEndsAfterDeadlockTimeout() {
+        PtyPeer peer; // never reads: the line fills up
+        TBlockSerial port;
+        Open(port, peer);
+        port.SetDeadlockTimeout(200);
+        const Bytes lots(256 * 1024, 0x55);
+        const auto start = Clock::now();
+        const int sent = port.SendBuffer(lots.data(), static_cast<int>(lots.size()));
+        const auto elapsed = MsSince(start);
+        QVERIFY(sent > 0 && sent < static_cast<int>(lots.size()));
+        QCOMPARE(port.LastError(), 9997);
+        QVERIFY2(elapsed >= 190 && elapsed < 700, qPrintable(QString::number(elapsed)));
+        // What did go out arrives intact and in order.
+        const Bytes got = peer.ReadExactly(static_cast<std::size_t>(sent), 2000);
+        QCOMPARE(got.size(), static_cast<std::size_t>(sent));
+        QVERIFY(std::all_of(got.begin(), got.end(), [](std::uint8_t b) { return b == 0x55; }));
     }
 
     void missingDeviceGivesTheSystemsReason() {
