@@ -1,13 +1,19 @@
 #include "ProgramWindows.h"
 
 #include "FindControl.h"
+#include "Subsystems.h"
 #include "TGraphics.h"
 
 #include <QAction>
 
 ProgramWindows::ProgramWindows() = default;
 ProgramWindows::ProgramWindows(ProgramWindows&&) noexcept = default;
-ProgramWindows::~ProgramWindows() = default;
+ProgramWindows::~ProgramWindows() {
+    // The live view draws into the graph window: the main window and its
+    // subsystems go first.
+    mainForm.reset();
+    graphics.reset();
+}
 
 ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring, TFormCom::PortLister lister) {
     ProgramWindows windows;
@@ -23,5 +29,8 @@ ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring, TFormCom::PortList
     // control names of the two forms never meet in one lookup.
     windows.graphics = std::make_unique<TGraphics>();
     form->SetGraphics(windows.graphics.get());
+
+    if (wiring == TMainForm::Wiring::Full)
+        form->SetSubsystems(new Subsystems(*form, *windows.formCom, *windows.graphics));
     return windows;
 }

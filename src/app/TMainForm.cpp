@@ -30,16 +30,14 @@ constexpr int kLogRowHeight = 24;
 } // namespace
 
 TMainForm::TMainForm(Wiring wiring, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), m_timer1(new QTimer(this)),
-      m_timer2(new QTimer(this)) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), m_wiring(wiring),
+      m_timer1(new QTimer(this)), m_timer2(new QTimer(this)) {
     EndProcess = [](int code) {
         std::fflush(nullptr);
         std::_Exit(code);
     };
     ui->setupUi(this);
     BuildDesign();
-    if (wiring == Wiring::Full)
-        wireSubsystems();
     FormCreate(QCoreApplication::applicationDirPath());
 }
 
@@ -144,19 +142,10 @@ void TMainForm::BuildActionBar() {
     bar->addSeparator();
 }
 
-void TMainForm::wireSubsystems() {
-    // Integration point of the subsystems (link controller, configuration
-    // view, live view, event log view and the report dispatch). Only the
-    // full program builds them; FormOnly forms stay bare for view tests.
-    // It runs before FormCreate, so the hooks set here see the start-up.
-}
-
 void TMainForm::FormCreate(const QString& programFolder) {
     SetWindowAlpha(0);
     ApplyInterfaceTexts();
     m_sirenPath = FindSirenFile(programFolder);
-    if (!m_sirenPath.isEmpty() && onSirenFound)
-        onSirenFound(m_sirenPath);
 }
 
 QString TMainForm::FindSirenFile(const QString& folder) {

@@ -11,6 +11,7 @@
 
 class QMenu;
 class QTimer;
+class Subsystems;
 class TFormCom;
 
 namespace Ui {
@@ -27,13 +28,20 @@ class TMainForm;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    // FormOnly builds the form and its texts without constructing any
-    // subsystem, so a subsystem's tests can drive their own view on the real
-    // form.
+    // Full is the program's form: once the other two windows exist, the
+    // start-up attaches the subsystems to it (CreateProgramWindows). FormOnly
+    // is the form alone, so a subsystem's tests can drive their own view on
+    // the real form.
     enum class Wiring { Full, FormOnly };
 
     explicit TMainForm(Wiring wiring = Wiring::Full, QWidget* parent = nullptr);
     ~TMainForm() override;
+
+    Wiring GetWiring() const { return m_wiring; }
+    // The running program's subsystems (null on a FormOnly form). The form
+    // owns them.
+    void SetSubsystems(Subsystems* subsystems) { m_subsystems = subsystems; }
+    Subsystems* GetSubsystems() const { return m_subsystems; }
 
     // The two windows created after this one at start-up. The COM setup
     // dialog may be released by Exit; afterwards it is never used again.
@@ -53,10 +61,6 @@ public:
     // Tests replace it; by default it flushes the output and ends at once,
     // without closing windows or running any further clean-up.
     std::function<void(int)> EndProcess;
-
-    // Start-up found the alarm sound beside the program: hand it to the
-    // sound player. Not run when there is no sound file.
-    std::function<void(const QString& path)> onSirenFound;
 
     // The alarm sound found beside the program at start-up; empty if none.
     QString SirenPath() const { return m_sirenPath; }
@@ -88,9 +92,10 @@ private:
     void FormShow();
     void ApplyInterfaceTexts();
     void SetWindowAlpha(int alpha);
-    void wireSubsystems();
 
     std::unique_ptr<Ui::TMainForm> ui;
+    Wiring m_wiring;
+    Subsystems* m_subsystems = nullptr;
     QTimer* m_timer1;
     QTimer* m_timer2;
     QMenu* m_popupMenu2 = nullptr;

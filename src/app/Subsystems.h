@@ -1,0 +1,43 @@
+#pragma once
+
+#include "ReportSink.h"
+
+#include <QObject>
+#include <memory>
+
+class ConfigView;
+class EventLogView;
+class LinkController;
+class LiveView;
+class TFormCom;
+class TGraphics;
+class TMainForm;
+
+// The running program's subsystems on the main window's controls: the link
+// with its poll cycle, the configuration view, the live view feeding the
+// graph window, and the event log table. Accepted reports from the link are
+// handed on here by type.
+//
+// Built once the three windows exist, owned by the main window.
+class Subsystems : public QObject, public ReportSink {
+    Q_OBJECT
+public:
+    Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics);
+    ~Subsystems() override;
+
+    LinkController& Link() { return *m_link; }
+    ConfigView& Config() { return *m_config; }
+    LiveView& Live() { return *m_live; }
+    EventLogView& EventLog() { return *m_eventLog; }
+
+    void PwmReport(const std::uint8_t* payload4) override;
+    void LiveStatusReport(const std::uint8_t* payload58) override;
+    void ConfigReport(const std::uint8_t* payload40) override;
+    void EventLogReport(const std::uint8_t* payload220) override;
+
+private:
+    std::unique_ptr<LinkController> m_link;
+    std::unique_ptr<ConfigView> m_config;
+    std::unique_ptr<LiveView> m_live;
+    std::unique_ptr<EventLogView> m_eventLog;
+};
