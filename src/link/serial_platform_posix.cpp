@@ -34,7 +34,7 @@ bool NotSupported(int error) {
 }
 
 // What a terminal keeps nowhere but a device control block holds: the flow
-// limits and the special characters. Remembered per open descriptor so that
+// limits and the XON/XOFF characters. Remembered per open descriptor so that
 // reading the settings back returns what was applied.
 struct PortExtras {
     bool applied = false;

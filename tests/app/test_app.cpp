@@ -323,18 +323,18 @@ void TestApp::fadeCounterSequences() {
 
 void TestApp::everyControlExistsWithItsKindAndRange() {
     Form f;
-    for (const ControlSpec& spec : kControls) {
-        QObject* obj = f.form.findChild<QObject*>(spec.name);
-        QVERIFY2(obj, spec.name);
-        QVERIFY2(obj->inherits(spec.kind),
-                 qPrintable(QString("%1 is a %2").arg(spec.name, obj->metaObject()->className())));
+    for (const ControlSpec& row : kControls) {
+        QObject* obj = f.form.findChild<QObject*>(row.name);
+        QVERIFY2(obj, row.name);
+        QVERIFY2(obj->inherits(row.kind),
+                 qPrintable(QString("%1 is a %2").arg(row.name, obj->metaObject()->className())));
         // The control sits inside its documented group.
         bool inside = false;
         for (QObject* p = obj->parent(); p && !inside; p = p->parent())
-            inside = p->objectName() == spec.container;
-        QVERIFY2(inside, qPrintable(QString("%1 not in %2").arg(spec.name, spec.container)));
+            inside = p->objectName() == row.container;
+        QVERIFY2(inside, qPrintable(QString("%1 not in %2").arg(row.name, row.container)));
 
-        if (!spec.range)
+        if (!row.range)
             continue;
         int min = 0, max = 0, value = 0;
         if (auto* slider = qobject_cast<QAbstractSlider*>(obj)) {
@@ -342,11 +342,11 @@ void TestApp::everyControlExistsWithItsKindAndRange() {
         } else if (auto* bar = qobject_cast<QProgressBar*>(obj)) {
             min = bar->minimum(), max = bar->maximum(), value = bar->value();
         } else {
-            QFAIL(spec.name);
+            QFAIL(row.name);
         }
-        QCOMPARE(min, spec.range->min);
-        QCOMPARE(max, spec.range->max);
-        QCOMPARE(value, spec.range->value);
+        QCOMPARE(min, row.range->min);
+        QCOMPARE(max, row.range->max);
+        QCOMPARE(value, row.range->value);
     }
 
     // Track bars: line step 10, page step 1, ticks every 16 on the left,
