@@ -41,11 +41,6 @@ Siren::Siren(QObject* parent)
 
 Siren::~Siren() = default;
 
-bool Siren::LookForSoundFile(const QString& folder) {
-    const QString dir = folder.isEmpty() ? QCoreApplication::applicationDirPath() : folder;
-    return SetSoundFile(QDir(dir).filePath(QString::fromLatin1(FileName)));
-}
-
 bool Siren::SetSoundFile(const QString& path) {
     m_available = QFileInfo(path).isFile();
     m_source = m_available ? QUrl::fromLocalFile(path) : QUrl();

@@ -15,17 +15,12 @@ class QTimer;
 class Siren : public QObject {
     Q_OBJECT
 public:
-    static constexpr const char* FileName = "SIREN1.WAV";
-
     enum class End { None, EndOfMedia, Error, NoEndReported };
     Q_ENUM(End)
 
     explicit Siren(QObject* parent = nullptr);
     ~Siren() override;
 
-    // Looks for the sound file in `folder` (the program's folder by default)
-    // and hands it to the player. Returns whether the file was found.
-    bool LookForSoundFile(const QString& folder = QString());
     // Hands `path` to the player; the sound is available when the file exists.
     bool SetSoundFile(const QString& path);
     bool Available() const { return m_available; }

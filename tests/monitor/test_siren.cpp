@@ -1,6 +1,7 @@
 #include "Siren.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QMediaPlayer>
 #include <QSignalSpy>
@@ -24,7 +25,7 @@ private slots:
         QCOMPARE(siren.MediaPlayer1->objectName(), QStringLiteral("MediaPlayer1"));
         if (!siren.MediaPlayer1->isAvailable())
             QSKIP("no media backend on this platform");
-        QVERIFY(siren.LookForSoundFile());
+        QVERIFY(siren.SetSoundFile(ShippedSound()));
         QSignalSpy started(&siren, &Siren::Started);
         QSignalSpy ended(&siren, &Siren::Ended);
 
@@ -47,7 +48,7 @@ private slots:
     void missingFileKeepsTheAlarmSilent() {
         QTemporaryDir empty;
         Siren siren;
-        QVERIFY(!siren.LookForSoundFile(empty.path()));
+        QVERIFY(!siren.SetSoundFile(QDir(empty.path()).filePath(QStringLiteral("SIREN1.WAV"))));
         QVERIFY(!siren.Available());
         QSignalSpy started(&siren, &Siren::Started);
         siren.StartSiren();
@@ -64,7 +65,7 @@ private slots:
         Siren siren;
         if (!siren.MediaPlayer1->isAvailable())
             QSKIP("no media backend on this platform");
-        QVERIFY(siren.LookForSoundFile(dir.path()));
+        QVERIFY(siren.SetSoundFile(bad.fileName()));
         siren.StartSiren();
         // Whatever the player makes of it, the playback must end.
         QTRY_VERIFY_WITH_TIMEOUT(!siren.SirenPlaying(), 15000);
