@@ -5,6 +5,7 @@
 #include "ConfigLink.h"
 #include "ConfigReport.h"
 #include "LensPresets.h"
+#include "NoiseReductionMode.h"
 #include "PwmLabels.h"
 #include "RadioGroup.h"
 #include "ScopeExit.h"
@@ -109,15 +110,7 @@ void ConfigView::ApplyPwm() {
 }
 
 void ConfigView::ApplyNoiseReductionMode() {
-    // With temperature compensation on, the detector switches PIR noise
-    // reduction itself and the user cannot.
-    const bool automatic = m_config.ConfigFlags() & FlagTempComp;
-    m_noisePir1->setEnabled(!automatic);
-    m_noisePir2->setEnabled(!automatic);
-    m_noisePir1->setText(automatic ? QStringLiteral("PIR UP(Auto change N.R.)")
-                                   : QStringLiteral("PIR UP(Noise Reduction)"));
-    m_noisePir2->setText(automatic ? QStringLiteral("PIR DOWN(Auto change N.R.)")
-                                   : QStringLiteral("PIR DOWN(Noise Reduction)"));
+    ::ApplyNoiseReductionMode(m_noisePir1, m_noisePir2, m_config.ConfigFlags());
 }
 
 void ConfigView::ApplyPwmReport(const std::uint8_t* payload4) {

@@ -4,6 +4,7 @@
 #include "DetectorConfig.h"
 #include "FindControl.h"
 #include "GraphDrawing.h"
+#include "NoiseReductionMode.h"
 #include "NumberText.h"
 #include "Shape.h"
 #include "Siren.h"
@@ -169,13 +170,7 @@ void LiveView::ApplyLiveStatus() {
 
     // 18: with temperature compensation the detector chooses the PIR noise
     // reduction itself, so the boxes only show its choice.
-    const bool autoNoise = (m_config.ConfigFlags() & FlagTempComp) != 0;
-    m_noisePir1->setEnabled(!autoNoise);
-    m_noisePir2->setEnabled(!autoNoise);
-    m_noisePir1->setText(autoNoise ? QStringLiteral("PIR UP(Auto change N.R.)")
-                                   : QStringLiteral("PIR UP(Noise Reduction)"));
-    m_noisePir2->setText(autoNoise ? QStringLiteral("PIR DOWN(Auto change N.R.)")
-                                   : QStringLiteral("PIR DOWN(Noise Reduction)"));
+    ApplyNoiseReductionMode(m_noisePir1, m_noisePir2, m_config.ConfigFlags());
 
     // 19: detection and fault lamps.
     const auto lit = [](bool on, const QColor& colour) { return on ? colour : Gray; };
