@@ -1,0 +1,605 @@
+// The whole program against the virtual detector: the three windows as the
+// program builds them, driven through their real controls, with the real poll
+// timer talking to a detector-sim process over its pseudo-terminal. Only the
+// modal boxes, the file dialogs and the end of the process are replaced by
+// recorders; the error log is the real one, written to a temporary folder.
+
+#include "ComSetup.h"
+#include "ConfigView.h"
+#include "ErrorLog.h"
+#include "EventLog.h"
+#include "FindControl.h"
+#include "GraphDrawing.h"
+#include "LinkController.h"
+#include "LiveView.h"
+#include "PanelStatusBar.h"
+#include "ProgramWindows.h"
+#include "RadioGroup.h"
+#include "SimProcess.h"
+#include "StringGrid.h"
+#include "Subsystems.h"
+#include "TGraphics.h"
+#include "TMainForm.h"
+#include "TrackBar.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+double ProcessCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The program as it starts, wired to a fresh simulator of its own.
+class Program {
+public:
+    Program() : sim(dir.path()) {}
+
+    bool Start(const QStringList& simArgs = {}) {
+        if (!dir.isValid() || !sim.Start(simArgs))
+            return false;
+        const QString port = sim.LinkPath();
+        windows.emplace(CreateProgramWindows(TMainForm::Wiring::Full,
+                                             [port](const auto&) { return QStringList{port}; }));
+        form = windows->mainForm.get();
+        graph = windows->graphics.get();
+        Subsystems* subsystems = form->GetSubsystems();
+        if (!subsystems)
+            return false;
+        link = &subsystems->Link();
+        config = &subsystems->Config();
+        live = &subsystems->Live();
+        link->ShowMessage = [this](const QString& text) { messages << text; };
+        link->LogError = [this](const std::exception* error, const QString& text) {
+            std::optional<LoggedError> logged;
+            if (error)
+                logged = LoggedErrorFrom(*error);
+            QString failure;
+            WriteErrorLog(
+                logged, text,
+                ErrorLogTarget{LogPath(), QDateTime::currentDateTime(), QLocale::system()},
+                &failure);
+            return failure;
+        };
+        config->ShowMessage = [this](const QString& text) { messages << text; };
+        config->ChooseFile = [this](ConfigView::FileDialogKind kind) {
+            fileDialogs << kind;
+            return chosenFile;
+        };
+        form->EndProcess = [this](int code) { exits << code; };
+        form->show();
+        return true;
+    }
+
+    template <class T> T* Control(const char* name) const { return FindControl<T>(form, name); }
+    QString Text(const char* label) const { return Control<QLabel>(label)->text(); }
+    QAction* Action(const char* name) const { return Control<QAction>(name); }
+    QString LogPath() const { return dir.filePath("LogError.txt"); }
+    QString Panel0() const { return Control<PanelStatusBar>("StatusBar_form")->panelText(0); }
+
+    // The user picks the simulator's port and a receive time-out in the
+    // setup dialog, then presses Connect; true once the link is up.
+    bool Connect(int timeoutMs = 50) {
+        FindControl<QScrollBar>(windows->formCom, "ScrollBar1")->setValue(timeoutMs);
+        FindControl<QComboBox>(windows->formCom, "ComboBox1")->setCurrentIndex(0);
+        return PressConnect();
+    }
+    bool PressConnect() {
+        QAction* connect = Action("Action2");
+        if (!connect->isEnabled() || connect->text() != "Connect")
+            return false;
+        connect->trigger();
+        return connect->text() == "Disconnect" && link->PollingActive();
+    }
+
+    // Runs the event loop (and so the poll timer) until `done` or `ms`.
+    template <class F> static bool WaitUntil(F done, int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done()) {
+            if (timer.elapsed() > ms)
+                return false;
+            QTest::qWait(5);
+        }
+        return true;
+    }
+
+    // Lets `count` more live statuses arrive.
+    bool LiveStatuses(int count, int ms = 3000) {
+        const int target = live->PointIndex() + count;
+        return WaitUntil([&] { return live->PointIndex() >= target; }, ms);
+    }
+
+    QTemporaryDir dir;
+    SimProcess sim; // declared before the windows: it outlives them
+    std::optional<ProgramWindows> windows;
+    TMainForm* form = nullptr;
+    TGraphics* graph = nullptr;
+    LinkController* link = nullptr;
+    ConfigView* config = nullptr;
+    LiveView* live = nullptr;
+    QStringList messages;
+    QList<int> exits;
+    QString chosenFile;
+    QList<ConfigView::FileDialogKind> fileDialogs;
+};
+
+// The function names the simulator prints, in the order of the radio items.
+int FunctionIndex(const QString& name) {
+    return QStringList{"AND", "OR", "AUTO-OR", "MASK", "AUTO-TEST"}.indexOf(name);
+}
+
+} // namespace
+
+QtMessageHandler g_previousHandler = nullptr;
+
+// The offscreen platform cannot fade a window and says so on every fade
+// step; that says nothing about the program.
+void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (text.contains("does not support setting window opacity"))
+        return;
+    g_previousHandler(type, context, text);
+}
+
+class TestEndToEnd : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { g_previousHandler = qInstallMessageHandler(DropOpacityWarnings); }
+    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
+    void connectShowsTheDetectorsConfiguration();
+    void liveStatusesMoveTheBarsAndDrawTheGraph();
+    void controlChangesAreWrittenAndReadBack();
+    void lensChoiceReachesTheDetector();
+    void storeToFlashReachesTheDetectorsFlash();
+    void savedFileLoadsBackIntoTheDetector();
+    void logsPageShowsTheDetectorsEventLog();
+    void silentDetectorEndsInTimeOutAndIsLogged();
+    void badChecksumsNeverEndTheConnection();
+    void hangUpFailsClearlyThenReconnects();
+    void exitClosesThePortAndEndsAfterTheFade();
+};
+
+void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QCOMPARE(p.Panel0(), QString("Disconnect"));
+    QVERIFY(!p.Action("Action4")->isEnabled());
+
+    QVERIFY(p.Connect());
+    QCOMPARE(p.Panel0(), QString("Connect"));
+    QVERIFY(p.Action("Action4")->isEnabled());
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange), 3000);
+
+    const std::pair<const char*, const SimChannel*> channels[] = {
+        {"MW", &held->Mw}, {"Pir1", &held->Pir1}, {"Pir2", &held->Pir2}};
+    for (const auto& [name, ch] : channels) {
+        const QByteArray n(name);
+        QCOMPARE(p.Text("Label_" + n + "_TRange"), QString::number(ch->TRange));
+        QCOMPARE(p.Text("Label_" + n + "_Tconv"), QString::number(ch->Tconv));
+        QCOMPARE(p.Text("Label_" + n + "_Nconv"), QString::number(ch->Nconv));
+        QCOMPARE(p.Text("Label_" + n + "_NPulse"), QString::number(ch->NPulse));
+        auto* bar = p.Control<TrackBar>("TrackBar_" + n.toUpper() + "_TRange");
+        QCOMPARE(bar->maximum() + bar->minimum() - bar->value(), ch->TRange);
+        QCOMPARE(p.Control<QScrollBar>("ScrollBar_" + n + "_Nconv")->value(), ch->Nconv);
+    }
+    const std::pair<const char*, int> flagBoxes[] = {
+        {"CheckBox_EN_MW", 0x0001},     {"CheckBox_EN_PIR1", 0x0002},
+        {"CheckBox_EN_PIR2", 0x0004},   {"CheckBox_EN_ACC", 0x0010},
+        {"CheckBox_EN_TAMPER", 0x0040}, {"CheckBox_EN_LED", 0x0080},
+        {"CheckBox_NOISE_MW", 0x0100},  {"CheckBox_EN_TempComp", 0x0800},
+        {"CheckBox_AutoTest", 0x8000}};
+    for (const auto& [name, bit] : flagBoxes)
+        QVERIFY2(p.Control<QCheckBox>(name)->isChecked() == ((held->Flags & bit) != 0), name);
+    for (int o = 0; o < 3; ++o) {
+        const QByteArray n = QByteArray::number(o + 1);
+        const SimOutput& out = held->Outputs[o];
+        QCOMPARE(p.Control<QCheckBox>("CheckBox_Out" + n + "Enable")->isChecked(),
+                 (out.Flags & 0x01) != 0);
+        QCOMPARE(p.Control<QCheckBox>("CheckBox_Out" + n + "Mw")->isChecked(),
+                 (out.Flags & 0x02) != 0);
+        QCOMPARE(p.Control<RadioGroup>("RadioGroup_FuncOut" + n)->itemIndex(),
+                 FunctionIndex(out.Function));
+        QCOMPARE(p.Control<RadioGroup>("RadioGroup_NCOut" + n)->itemIndex(),
+                 (out.Flags & 0x10) ? 1 : 0);
+        QCOMPARE(p.Text("Label_TimeAnd" + n),
+                 QString::number(std::lrint(out.TimeAndMs / 1000.0)) + " sec.");
+    }
+    // Showing what the detector holds writes nothing back.
+    QVERIFY(p.LiveStatuses(10));
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::liveStatusesMoveTheBarsAndDrawTheGraph() {
+    Program p;
+    QVERIFY(p.Start());
+    const QImage before = p.graph->Screen().copy();
+    const char* bars[] = {"ProgressBar1", "ProgressBar2", "ProgressBar3"};
+    QSet<int> seen[3];
+    for (int c = 0; c < 3; ++c)
+        QObject::connect(p.Control<QProgressBar>(bars[c]), &QProgressBar::valueChanged,
+                         [&seen, c](int v) { seen[c].insert(v); });
+    QCOMPARE(p.live->PointIndex(), 0);
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(60));
+    const int written = p.live->PointIndex();
+    for (int c = 0; c < 3; ++c)
+        QVERIFY2(seen[c].size() >= 3, bars[c]); // the levels move
+
+    // Each written point of the three traces is drawn in its colour, and the
+    // picture differs from the one before connecting.
+    const QImage& screen = p.graph->Screen();
+    const std::pair<const PointArray*, QColor> traces[] = {
+        {&p.graph->Ch1Points, GraphColours::Mw},
+        {&p.graph->Ch2Points, GraphColours::Pir1},
+        {&p.graph->Ch3Points, GraphColours::Pir2}};
+    for (const auto& [points, colour] : traces) {
+        int drawn = 0;
+        int changed = 0;
+        for (int i = 0; i < written; ++i) {
+            const GraphPoint pt = (*points)[i];
+            drawn += screen.pixelColor(pt.X, pt.Y) == colour;
+            changed += before.pixelColor(pt.X, pt.Y) != colour;
+        }
+        QVERIFY2(drawn >= written * 9 / 10,
+                 qPrintable(QString("%1 of %2").arg(drawn).arg(written)));
+        QVERIFY(changed > 0);
+    }
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::controlChangesAreWrittenAndReadBack() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect());
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_Nconv"), QString::number(held->Mw.Nconv), 3000);
+
+    // A step on the rate bar: the label waits for the detector's answer.
+    p.Control<QScrollBar>("ScrollBar_MW_Nconv")
+        ->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(p.Text("Label_MW_Nconv"), QString::number(held->Mw.Nconv));
+    SimSettings expected = *held;
+    expected.Mw.Nconv += 1;
+    std::optional<SimSettings> written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(expected));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_Nconv"), QString::number(expected.Mw.Nconv), 3000);
+
+    // A key on the range slider: one line step along its inverted axis.
+    auto* range = p.Control<TrackBar>("TrackBar_PIR2_TRange");
+    range->setFocus();
+    QTest::keyClick(range, Qt::Key_Up);
+    expected.Pir2.TRange = range->maximum() + range->minimum() - range->value();
+    QVERIFY(expected.Pir2.TRange != held->Pir2.TRange);
+    written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(expected));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_Pir2_TRange"), QString::number(expected.Pir2.TRange),
+                              3000);
+
+    // Disabling an output: its technology box is greyed only once the
+    // detector's answer has been shown.
+    auto* enable = p.Control<QCheckBox>("CheckBox_Out1Enable");
+    QVERIFY(enable->isChecked());
+    QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(8, enable->height() / 2));
+    QVERIFY(!enable->isChecked());
+    expected.Outputs[0].Flags &= ~0x01;
+    written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(expected));
+    QTRY_VERIFY_WITH_TIMEOUT(!p.Control<QCheckBox>("CheckBox_Out1Mw")->isEnabled(), 3000);
+    QCOMPARE(DescribeSimSettings(*p.sim.Settings()), DescribeSimSettings(expected));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::lensChoiceReachesTheDetector() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect());
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_Pir1_TRange"), QString::number(held->Pir1.TRange),
+                              3000);
+
+    auto* lens = p.Control<QComboBox>("ComboBox_Pir1_Lens");
+    lens->setFocus();
+    QTest::keyClick(lens, Qt::Key_Down);
+    QCOMPARE(lens->currentText(), QString("Angle"));
+    // The "Angle" lens starts the high PIR at speed 10, rate 8, range 380.
+    SimSettings expected = *held;
+    expected.Pir1 = {380, 10, 8, held->Pir1.NPulse};
+    const std::optional<SimSettings> written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(expected));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_Pir1_TRange"), QString("380"), 3000);
+    QCOMPARE(p.Text("Label_Pir1_Tconv"), QString("10"));
+    QCOMPARE(p.Text("Label_Pir1_Nconv"), QString("8"));
+    // One choice, one write.
+    QVERIFY(p.LiveStatuses(10));
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+}
+
+void TestEndToEnd::storeToFlashReachesTheDetectorsFlash() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    QVERIFY(!QFile::exists(p.sim.StatePath()));
+
+    p.Action("Action4")->trigger();
+    QVERIFY(p.Action("Action4")->isEnabled());
+    QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
+    QFile flash(p.sim.StatePath());
+    QVERIFY(flash.open(QIODevice::ReadOnly));
+    const QByteArray stored = flash.readAll();
+    QCOMPARE(stored.size(), 44);
+    // The store request is not part of the configuration the detector keeps.
+    QCOMPARE(DescribeSimSettings(*p.sim.Settings()), DescribeSimSettings(*held));
+
+    // The program's own record of that configuration, saved to a file, is the
+    // same 44 bytes the detector put in its flash.
+    p.chosenFile = p.dir.filePath("flash-copy");
+    QVERIFY(p.LiveStatuses(3));
+    p.Action("FileSaveAs1")->trigger();
+    QCOMPARE(p.fileDialogs, QList<ConfigView::FileDialogKind>{ConfigView::FileDialogKind::Save});
+    QFile saved(p.dir.filePath("flash-copy.bin"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll().toHex(' '), stored.toHex(' '));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::savedFileLoadsBackIntoTheDetector() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect());
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_Tconv"), QString::number(held->Mw.Tconv), 3000);
+
+    p.chosenFile = p.dir.filePath("site1");
+    p.Action("FileSaveAs1")->trigger();
+    const QString file = p.dir.filePath("site1.bin");
+    QCOMPARE(QFileInfo(file).size(), 44);
+
+    // Change the detector away from the saved state ...
+    p.Control<QScrollBar>("ScrollBar_MW_Tconv")
+        ->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    std::optional<SimSettings> written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(written->Mw.Tconv, held->Mw.Tconv + 1);
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_Tconv"), QString::number(held->Mw.Tconv + 1), 3000);
+
+    // ... then load the file: it goes to the detector in one write and comes
+    // back on the controls.
+    p.chosenFile = file;
+    p.Action("FileOpen1")->trigger();
+    written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(*held));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_Tconv"), QString::number(held->Mw.Tconv), 3000);
+    QVERIFY(p.LiveStatuses(10));
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+    QCOMPARE(p.fileDialogs.size(), 2);
+    QCOMPARE(p.fileDialogs.last(), ConfigView::FileDialogKind::Open);
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::logsPageShowsTheDetectorsEventLog() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    auto* grid = p.Control<StringGrid>("StringGrid1");
+    QCOMPARE(grid->cell(2, 1), QString());
+
+    auto* pages = p.Control<QTabWidget>("PageControl1");
+    QTabBar* tabs = pages->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QCOMPARE(pages->currentIndex(), 1);
+
+    // What the simulated detector logs when nobody walks past.
+    const sim::EventLog log = sim::EventLog::Plausible();
+    QTRY_COMPARE_WITH_TIMEOUT(grid->cell(2, 1), QString::number(log.At(0).MaxMw), 3000);
+    const std::pair<std::uint16_t, QString> firstFlagText[] = {
+        {sim::EvMw, "MW"},     {sim::EvUpPir, "UP PIR"},       {sim::EvDownPir, "DOWN PIR"},
+        {sim::EvMask, "MASK"}, {sim::EvGenAlarm, "Gen Alarm"}, {sim::EvTamper, "TAMPER"},
+        {sim::EvNtc, "NTC"},   {sim::EvLowPower, "LowPower"},  {sim::EvFailMw, "Fail Mw"},
+        {sim::EvNone, "---"}};
+    for (int k = 0; k < sim::EventCount; ++k) {
+        const sim::EventRecord& r = log.At(k);
+        const int row = k + 1;
+        QString type;
+        for (const auto& [bit, text] : firstFlagText) {
+            if (r.Flags & bit) {
+                type = text;
+                break;
+            }
+        }
+        QCOMPARE(grid->cell(1, row), type);
+        const int words[] = {r.MaxMw,    r.MaxPirAbove, r.MaxPirUnder, r.MaxMask1,
+                             r.MaxMask2, r.NoiseIr1,    r.NoiseIr2};
+        for (int w = 0; w < 7; ++w)
+            QCOMPARE(grid->cell(2 + w, row), QString::number(words[w]));
+        QCOMPARE(grid->cell(9, row), QString::number(r.Ntc) + "°C");
+    }
+
+    // While the log is shown no live status is asked for; back on VIEW the
+    // graph moves on.
+    const int frozen = p.live->PointIndex();
+    QTest::qWait(200);
+    QCOMPARE(p.live->PointIndex(), frozen);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QCOMPARE(pages->currentIndex(), 0);
+    QVERIFY(p.LiveStatuses(5));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::silentDetectorEndsInTimeOutAndIsLogged() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect(50));
+    QVERIFY(p.LiveStatuses(5));
+    // The time-out is moved while connected: the very next requests wait that long.
+    const int timeoutMs = 150;
+    FindControl<QScrollBar>(p.windows->formCom, "ScrollBar1")->setValue(timeoutMs);
+
+    QVERIFY(p.sim.Command("fault silent", "ok fault silent"));
+    QElapsedTimer timer;
+    timer.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.messages.isEmpty(), 3000);
+    const qint64 elapsed = timer.elapsed();
+    QCOMPARE(p.messages, QStringList{"Error Time Out"});
+    // Six requests went unanswered, each waiting the time-out. The reply to
+    // the command is read only between ticks, so one of them may have passed
+    // before the clock started.
+    QVERIFY2(elapsed >= 4 * timeoutMs, qPrintable(QString::number(elapsed)));
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    QCOMPARE(p.Panel0(), QString("Disconnect"));
+    QVERIFY(!p.Action("Action4")->isEnabled());
+    QVERIFY(!p.link->PollingActive());
+    QVERIFY(p.link->PortOpen());
+
+    QFile log(p.LogPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString record = QString::fromLocal8Bit(log.readAll());
+    QVERIFY2(record.startsWith("Error Time Stamp: "), qPrintable(record));
+    QVERIFY2(
+        record.endsWith(
+            "\r\nError String:   BuffRX[0]= 0 LenRX= 64 message: Timeout during operation\r\n"),
+        qPrintable(record));
+    QCOMPARE(record.count("Error Time Stamp"), 1);
+
+    // Halted stays halted: no more requests, no more messages.
+    const int index = p.live->PointIndex();
+    QTest::qWait(200);
+    QCOMPARE(p.live->PointIndex(), index);
+    QCOMPARE(p.messages.size(), 1);
+
+    // The detector speaks again and Connect brings the live view back.
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(5));
+    QCOMPARE(p.messages.size(), 1);
+}
+
+void TestEndToEnd::badChecksumsNeverEndTheConnection() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect(50));
+    QVERIFY(p.LiveStatuses(5));
+
+    QVERIFY(p.sim.Command("fault bad-checksum", "ok fault bad-checksum"));
+    QTest::qWait(100); // answers already under way may still be good
+    const int index = p.live->PointIndex();
+    // Far more than six polls, each answered with a damaged frame.
+    QTest::qWait(800);
+    QCOMPARE(p.live->PointIndex(), index); // nothing damaged is shown
+    QVERIFY(p.messages.isEmpty());
+    QVERIFY(p.link->PollingActive());
+    QCOMPARE(p.link->RetryCount(), 0);
+    QCOMPARE(p.Action("Action2")->text(), QString("Disconnect"));
+    QCOMPARE(p.Panel0(), QString("Connect"));
+
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QVERIFY(p.LiveStatuses(5));
+    QVERIFY(p.messages.isEmpty());
+    QVERIFY(!QFile::exists(p.LogPath()));
+}
+
+void TestEndToEnd::hangUpFailsClearlyThenReconnects() {
+    Program p;
+    QVERIFY(p.Start({"--hangup-ms", "2500"}));
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    // A long time-out: a link that spun on the dead line instead of noticing
+    // the hang-up would burn all of it.
+    QVERIFY(p.Connect(200));
+    QVERIFY(p.LiveStatuses(5));
+
+    const double cpuBefore = ProcessCpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    QVERIFY(p.sim.Command("hangup", "ok hangup"));
+    QTRY_VERIFY_WITH_TIMEOUT(!p.messages.isEmpty(), 3000);
+    QTest::qWait(300);
+    const double cpuMs = ProcessCpuMs() - cpuBefore;
+    const qint64 wallMs = wall.elapsed();
+    QVERIFY2(!p.sim.Output().contains("is back"), "the failure took longer than the hang-up");
+    QVERIFY2(cpuMs < 0.5 * wallMs,
+             qPrintable(QString("%1 ms CPU in %2 ms").arg(cpuMs).arg(wallMs)));
+
+    // The failure is told once, the poll stops, the window says so, and the
+    // log tells why: the port's own error, not a plain time-out.
+    QCOMPARE(p.messages, QStringList{"Error Time Out"});
+    QVERIFY(!p.link->PollingActive());
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    QCOMPARE(p.Panel0(), QString("Disconnect"));
+    QVERIFY(!p.Action("Action4")->isEnabled());
+    QFile log(p.LogPath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString record = QString::fromLocal8Bit(log.readAll());
+    QVERIFY2(record.contains(" message: " + QString::fromLocal8Bit(std::strerror(EIO))),
+             qPrintable(record));
+
+    // Connect while the detector is still away: the system's reason, no link.
+    QVERIFY(!p.PressConnect());
+    QCOMPARE(p.messages.size(), 2);
+    QCOMPARE(p.messages[1], QString::fromLocal8Bit(std::strerror(ENOENT)));
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    QVERIFY(!p.link->PollingActive());
+
+    // Once it is back under the same name, Connect opens it anew.
+    QVERIFY(p.sim.WaitFor("is back", 4000));
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(10));
+    QCOMPARE(p.messages.size(), 2);
+    QCOMPARE(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange));
+    QCOMPARE(p.Panel0(), QString("Connect"));
+}
+
+void TestEndToEnd::exitClosesThePortAndEndsAfterTheFade() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    QVERIFY(p.sim.WaitFor("the tool opened the port"));
+
+    p.Action("Action1")->trigger();
+    QVERIFY(!p.link->HasPort());
+    QVERIFY(!p.link->PollingActive());
+    QVERIFY(p.exits.isEmpty()); // the window fades out first
+    QTRY_COMPARE_WITH_TIMEOUT(p.exits, QList<int>{0}, 3000);
+    QCOMPARE(p.form->AppliedAlpha(), 5);
+    QVERIFY(p.sim.WaitFor("the tool closed the port"));
+    QVERIFY(p.messages.isEmpty());
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "test_end_to_end.moc"
