@@ -6,11 +6,21 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include <csignal>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
+
 SimProcess::SimProcess(const QString& folder)
     : m_link(QDir(folder).filePath("ttyVD0")), m_state(QDir(folder).filePath("flash/config.bin")) {
     m_proc.setProgram(QCoreApplication::applicationDirPath() + "/detector-sim");
     // Its complaints belong in the test's log, not in the text searched here.
     m_proc.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+#ifdef __linux__
+    // A test run killed from outside (a time-out of the runner) must not
+    // leave the simulator behind: it gets SIGTERM when this process goes.
+    m_proc.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
 }
 
 SimProcess::~SimProcess() {

@@ -125,7 +125,7 @@ public:
     }
 
     // Lets `count` more live statuses arrive.
-    bool LiveStatuses(int count, int ms = 3000) {
+    bool LiveStatuses(int count, int ms = 5000) {
         const int target = live->PointIndex() + count;
         return WaitUntil([&] { return live->PointIndex() >= target; }, ms);
     }
