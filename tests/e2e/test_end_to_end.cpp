@@ -15,6 +15,7 @@
 #include "PanelStatusBar.h"
 #include "ProgramWindows.h"
 #include "RadioGroup.h"
+#include "Shape.h"
 #include "SimProcess.h"
 #include "StringGrid.h"
 #include "Subsystems.h"
@@ -170,10 +171,12 @@ private slots:
     void connectShowsTheDetectorsConfiguration();
     void liveStatusesMoveTheBarsAndDrawTheGraph();
     void controlChangesAreWrittenAndReadBack();
+    void thresholdBelowTheQuietLevelLightsTheLamp();
     void lensChoiceReachesTheDetector();
     void storeToFlashReachesTheDetectorsFlash();
     void savedFileLoadsBackIntoTheDetector();
     void logsPageShowsTheDetectorsEventLog();
+    void realLineTimingStillServesEveryPage();
     void silentDetectorEndsInTimeOutAndIsLogged();
     void badChecksumsNeverEndTheConnection();
     void hangUpFailsClearlyThenReconnects();
@@ -230,6 +233,18 @@ void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
     // Showing what the detector holds writes nothing back.
     QVERIFY(p.LiveStatuses(10));
     QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+
+    // Disconnect lets go of the port; Connect takes it again.
+    QVERIFY(p.sim.WaitFor("the tool opened the port"));
+    p.Action("Action2")->trigger();
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    QCOMPARE(p.Panel0(), QString("Disconnect"));
+    QVERIFY(!p.Action("Action4")->isEnabled());
+    QVERIFY(!p.link->PollingActive());
+    QVERIFY(p.sim.WaitFor("the tool closed the port"));
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.sim.WaitFor("the tool opened the port"));
+    QVERIFY(p.LiveStatuses(10));
     QVERIFY(p.messages.isEmpty());
 }
 
@@ -314,6 +329,32 @@ void TestEndToEnd::controlChangesAreWrittenAndReadBack() {
     QCOMPARE(DescribeSimSettings(*written), DescribeSimSettings(expected));
     QTRY_VERIFY_WITH_TIMEOUT(!p.Control<QCheckBox>("CheckBox_Out1Mw")->isEnabled(), 3000);
     QCOMPARE(DescribeSimSettings(*p.sim.Settings()), DescribeSimSettings(expected));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::thresholdBelowTheQuietLevelLightsTheLamp() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(10));
+    auto* lamp = p.Control<Shape>("Shape_Mw");
+    QCOMPARE(lamp->brushColor(), LiveView::Gray);
+
+    // The lowest range threshold: the detector now sees its own quiet level
+    // as a detection, and says so in every status.
+    auto* range = p.Control<TrackBar>("TrackBar_MW_TRange");
+    range->setFocus();
+    QTest::keyClick(range, Qt::Key_End);
+    const std::optional<SimSettings> written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(written->Mw.TRange, range->minimum());
+    QTRY_COMPARE_WITH_TIMEOUT(lamp->brushColor(), LiveView::Lime, 3000);
+    QCOMPARE(p.Text("Label_MW_TRange"), QString::number(range->minimum()));
+
+    QTest::keyClick(range, Qt::Key_Home);
+    QVERIFY(p.sim.NextWrite());
+    QTRY_COMPARE_WITH_TIMEOUT(lamp->brushColor(), LiveView::Gray, 3000);
+    QCOMPARE(p.Text("Label_MW_TRange"), QString::number(range->maximum()));
     QVERIFY(p.messages.isEmpty());
 }
 
@@ -459,6 +500,30 @@ void TestEndToEnd::logsPageShowsTheDetectorsEventLog() {
     QCOMPARE(pages->currentIndex(), 0);
     QVERIFY(p.LiveStatuses(5));
     QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::realLineTimingStillServesEveryPage() {
+    Program p;
+    // Answers paced as on a real 19200-baud line: the 226-byte log takes
+    // about 118 ms, more than twice the shortest time-out, which bounds each
+    // wait for more bytes, not the whole answer.
+    QVERIFY(p.Start({"--real-timing"}));
+    QVERIFY(p.Connect(50));
+    QTRY_VERIFY_WITH_TIMEOUT(p.Text("Label_MW_TRange") != "0000", 3000);
+    QVERIFY(p.LiveStatuses(10));
+
+    auto* pages = p.Control<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(1);
+    auto* grid = p.Control<StringGrid>("StringGrid1");
+    const sim::EventLog log = sim::EventLog::Plausible();
+    const int last = sim::EventCount;
+    QTRY_COMPARE_WITH_TIMEOUT(grid->cell(9, last), QString::number(log.At(last - 1).Ntc) + "°C",
+                              3000);
+    QTest::qWait(500);
+    pages->setCurrentIndex(0);
+    QVERIFY(p.LiveStatuses(10));
+    QVERIFY(p.messages.isEmpty());
+    QCOMPARE(p.link->RetryCount(), 0);
 }
 
 void TestEndToEnd::silentDetectorEndsInTimeOutAndIsLogged() {
