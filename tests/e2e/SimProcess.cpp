@@ -83,11 +83,21 @@ bool SimProcess::Command(const QString& line, const QString& reply) {
     return WaitFor("detector-sim: " + reply);
 }
 
-std::optional<SimSettings> SimProcess::Settings() {
+QString SimProcess::Status() {
     if (!Command("status", "ok fault") || !WaitFor("\n"))
-        return std::nullopt;
+        return {};
     const qsizetype start = m_out.lastIndexOf("detector-sim: ok fault", m_cursor);
-    return ParseSimSettings(QString::fromUtf8(m_out.mid(start, m_cursor - start)));
+    return QString::fromUtf8(m_out.mid(start, m_cursor - start));
+}
+
+std::optional<SimSettings> SimProcess::Settings() {
+    return ParseSimSettings(Status());
+}
+
+int SimProcess::RequestsInMode() {
+    static const QRegularExpression count(R"(, (\d+) requests in this mode)");
+    const QRegularExpressionMatch m = count.match(Status());
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
 std::optional<SimSettings> SimProcess::NextWrite(int ms) {

@@ -60,8 +60,12 @@ public:
     // Sends one control line and waits for its reply, which must start with
     // `reply`.
     bool Command(const QString& line, const QString& reply);
-    // What the detector holds now, by its "status" reply.
+    // The reply to "status" (empty if none came), and the two things read
+    // from it: what the detector holds now, and how many requests it has
+    // seen since its fault mode was last set (-1 if unknown).
+    QString Status();
     std::optional<SimSettings> Settings();
+    int RequestsInMode();
     // The next configuration write the detector reports having received.
     std::optional<SimSettings> NextWrite(int ms = 3000);
 

@@ -179,6 +179,7 @@ private slots:
     void realLineTimingStillServesEveryPage();
     void silentDetectorEndsInTimeOutAndIsLogged();
     void badChecksumsNeverEndTheConnection();
+    void strayBytesAfterAnAnswerDoNotEndTheConnection();
     void hangUpFailsClearlyThenReconnects();
     void exitClosesThePortAndEndsAfterTheFade();
 };
@@ -535,16 +536,16 @@ void TestEndToEnd::silentDetectorEndsInTimeOutAndIsLogged() {
     const int timeoutMs = 150;
     FindControl<QScrollBar>(p.windows->formCom, "ScrollBar1")->setValue(timeoutMs);
 
-    QVERIFY(p.sim.Command("fault silent", "ok fault silent"));
+    // Every request from here on starts after the clock does.
     QElapsedTimer timer;
     timer.start();
+    QVERIFY(p.sim.Command("fault silent", "ok fault silent"));
     QTRY_VERIFY_WITH_TIMEOUT(!p.messages.isEmpty(), 3000);
     const qint64 elapsed = timer.elapsed();
     QCOMPARE(p.messages, QStringList{"Error Time Out"});
-    // Six requests went unanswered, each waiting the time-out. The reply to
-    // the command is read only between ticks, so one of them may have passed
-    // before the clock started.
-    QVERIFY2(elapsed >= 4 * timeoutMs, qPrintable(QString::number(elapsed)));
+    // Six requests went unanswered, each waiting the time-out in full (one
+    // is left out of the bound as room for the clock's rounding).
+    QVERIFY2(elapsed >= 5 * timeoutMs, qPrintable(QString::number(elapsed)));
     QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
     QCOMPARE(p.Panel0(), QString("Disconnect"));
     QVERIFY(!p.Action("Action4")->isEnabled());
@@ -596,6 +597,26 @@ void TestEndToEnd::badChecksumsNeverEndTheConnection() {
     QVERIFY(p.LiveStatuses(5));
     QVERIFY(p.messages.isEmpty());
     QVERIFY(!QFile::exists(p.LogPath()));
+}
+
+void TestEndToEnd::strayBytesAfterAnAnswerDoNotEndTheConnection() {
+    Program p;
+    QVERIFY(p.Start());
+    QVERIFY(p.Connect(50));
+    QVERIFY(p.LiveStatuses(5));
+
+    // A few answers arrive with three bytes of line noise after them; then
+    // the line is clean again and every request is answered properly.
+    QVERIFY(p.sim.Command("fault surplus", "ok fault surplus"));
+    QVERIFY(Program::WaitUntil([&] { return p.sim.RequestsInMode() >= 1; }, 3000));
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QTest::qWait(500);
+
+    // The link must find the frames again instead of taking every answer
+    // after the noise for no answer and halting with "Error Time Out".
+    QEXPECT_FAIL("", "the bytes left over from one answer open every later receive", Abort);
+    QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join(" / ")));
+    QVERIFY(p.LiveStatuses(5));
 }
 
 void TestEndToEnd::hangUpFailsClearlyThenReconnects() {
