@@ -36,7 +36,6 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include <cerrno>
 #include <cmath>
@@ -150,8 +149,6 @@ int FunctionIndex(const QString& name) {
     return QStringList{"AND", "OR", "AUTO-OR", "MASK", "AUTO-TEST"}.indexOf(name);
 }
 
-} // namespace
-
 QtMessageHandler g_previousHandler = nullptr;
 
 // The offscreen platform cannot fade a window and says so on every fade
@@ -161,6 +158,8 @@ void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, cons
         return;
     g_previousHandler(type, context, text);
 }
+
+} // namespace
 
 class TestEndToEnd : public QObject {
     Q_OBJECT
@@ -324,6 +323,7 @@ void TestEndToEnd::controlChangesAreWrittenAndReadBack() {
     QVERIFY(enable->isChecked());
     QTest::mouseClick(enable, Qt::LeftButton, {}, QPoint(8, enable->height() / 2));
     QVERIFY(!enable->isChecked());
+    QVERIFY(p.Control<QCheckBox>("CheckBox_Out1Mw")->isEnabled());
     expected.Outputs[0].Flags &= ~0x01;
     written = p.sim.NextWrite();
     QVERIFY(written);
