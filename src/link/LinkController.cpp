@@ -221,6 +221,11 @@ void LinkController::Timer2Timer() {
         }
         if (m_port->SendingData() != 0)
             return;
+        // Whatever is still queued cannot belong to the answer of this
+        // request: stray bytes from line noise or the tail of an earlier
+        // answer. Reading the next frame behind them would misalign every
+        // frame after it and halt a detector that answers perfectly well.
+        m_port->PurgeInput();
         m_port->SendBuffer(m_buffers.PollRequest.data(), Command::RequestLength);
         m_buffers.ReceiveBuffer.fill(0);
         int count = 0;

@@ -485,6 +485,14 @@ void TBlockSerial::Flush() {
     ExceptCheck();
 }
 
+void TBlockSerial::PurgeInput() {
+    SetSynaError(0);
+    if (!Os::Purge(Fhandle, Os::purgeRxAbort | Os::purgeRxClear))
+        SerialCheck(-1);
+    FBuffer.clear();
+    ExceptCheck();
+}
+
 void TBlockSerial::Purge() {
     SetSynaError(0);
     if (!Os::Purge(Fhandle,

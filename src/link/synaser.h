@@ -78,6 +78,9 @@ public:
     int RecvBufferEx(void* buffer, int length, int timeout);
     void Flush(); // waits for output to drain; keeps received data
     void Purge(); // discards both driver queues and the kept surplus
+    // Discards received data only (driver input queue and kept surplus);
+    // output still queued for sending is left alone.
+    void PurgeInput();
     void SetRTS(bool value);
     void SetDTR(bool value);
 

@@ -614,7 +614,6 @@ void TestEndToEnd::strayBytesAfterAnAnswerDoNotEndTheConnection() {
 
     // The link must find the frames again instead of taking every answer
     // after the noise for no answer and halting with "Error Time Out".
-    QEXPECT_FAIL("", "the bytes left over from one answer open every later receive", Abort);
     QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join(" / ")));
     QVERIFY(p.LiveStatuses(5));
 }

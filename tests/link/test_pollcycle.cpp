@@ -259,6 +259,24 @@ private slots:
         QCOMPARE(int(std::count(sent.begin(), sent.end(), ConfigRequest)), 1);
     }
 
+    void strayBytesBehindAnAnswerDoNotMisalignTheNext() {
+        Rig rig;
+        int n = 0;
+        rig.peer.StartResponder([&](const Bytes& r) {
+            PeerScript s = Answer(r);
+            if (n++ == 1) // line noise behind one answer
+                s[0].bytes.insert(s[0].bytes.end(), {0xA5, 0x5A, 0xFF});
+            return s;
+        });
+        rig.choosePort(50);
+        rig.connectNow();
+        for (int i = 0; i < 10; ++i)
+            rig.tick();
+        QVERIFY2(rig.messages.isEmpty(), qPrintable(rig.messages.join(" / ")));
+        QCOMPARE(rig.link.RetryCount(), 0);
+        QCOMPARE(rig.sink.live.size(), 9); // every answer after the configuration was taken
+    }
+
     void dispatchGoesByTypeByte() {
         Rig rig;
         int n = 0;
