@@ -36,8 +36,6 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     form.onExitLinkSide = [this] { m_link->ExitLinkSide(); };
     form.onShowGraphSide = [this] { m_live->ResetPointIndex(); };
     form.onShowLinkSide = [this] { m_link->FormShowLinkSide(); };
-    // Exit releases the setup dialog; from then on the link must not read it.
-    connect(&formCom, &QObject::destroyed, m_link.get(), [this] { m_link->SetFormCom(nullptr); });
     if (!form.SirenPath().isEmpty())
         m_live->AlarmSound().SetSoundFile(form.SirenPath());
 }

@@ -59,9 +59,6 @@ public:
     void PageControl1Change(int index);
     void Timer2Timer();
 
-    // The dialog may be released at Exit; the link then no longer reads it.
-    void SetFormCom(TFormCom* formCom) { m_formCom = formCom; }
-
     // ConfigLink
     bool PortOpen() const override;
     Command::LinkBuffers& Buffers() override { return m_buffers; }
@@ -89,6 +86,7 @@ private:
     void Log(const std::exception* error, const QString& text);
 
     Controls m_ui;
+    // Exit may release the dialog; the guarded pointer then reads as none.
     QPointer<TFormCom> m_formCom;
     ReportSink& m_sink;
     std::unique_ptr<TBlockSerial> m_port;
