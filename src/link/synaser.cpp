@@ -353,25 +353,22 @@ int TBlockSerial::SendBuffer(const void* buffer, int length) {
     if (!PortPreCheck())
         return 0;
     SetSynaError(0);
-    const Os::Transfer t =
-        Os::Write(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)), FDeadlockTimeout);
-    if (t.status == Os::Transfer::TimedOut)
-        SetSynaError(ErrTimeout);
-    else if (t.status == Os::Transfer::Failed)
-        SetSynaError(t.error);
-    Os::QueueStatus status;
-    if (Os::ClearErrors(Fhandle, status) && status.errors != 0)
-        TranslateCommErrors(status.errors);
-    ExceptCheck();
-    return t.count;
+    return FinishTransfer(Os::Write(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)),
+                                    FDeadlockTimeout));
 }
 
 int TBlockSerial::RecvBuffer(void* buffer, int length) {
     if (!PortPreCheck())
         return 0;
     SetSynaError(0);
-    const Os::Transfer t =
-        Os::Read(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)), FDeadlockTimeout);
+    return FinishTransfer(
+        Os::Read(Fhandle, buffer, static_cast<std::size_t>(std::max(length, 0)), FDeadlockTimeout));
+}
+
+// The common end of a write or read: a transfer that did not finish within
+// the deadlock time-out is a time-out, a failed one carries the system's
+// error, and the driver's line-error flags are translated last.
+int TBlockSerial::FinishTransfer(const Os::Transfer& t) {
     if (t.status == Os::Transfer::TimedOut)
         SetSynaError(ErrTimeout);
     else if (t.status == Os::Transfer::Failed)

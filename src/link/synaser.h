@@ -122,6 +122,7 @@ public:
 private:
     bool ControlLinesPass();
     bool WaitRxEvent(int timeout);
+    int FinishTransfer(const SerialPlatform::Transfer& transfer);
 
     SerialPlatform::PortHandle Fhandle = SerialPlatform::InvalidPort;
     std::string FDevice;
