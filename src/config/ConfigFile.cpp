@@ -2,6 +2,23 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// A configuration is one small file. Anything else that can carry a name
+// (a named pipe, a socket, a device, a folder) is refused before it is
+// opened: opening a pipe waits for a writer and would freeze the window, and
+// a device or socket cannot hold a configuration anyway. A name that does not
+// exist yet is fine for saving and fails to open for loading as usual.
+bool IsSomethingOtherThanAFile(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() && !info.isFile();
+}
+
+const QString NotAFile = QStringLiteral("It is not a regular file.");
+
+} // namespace
 
 QString ConfigSaveFileName(const QString& chosen) {
     if (chosen.endsWith(QStringLiteral("bin"), Qt::CaseSensitive))
@@ -10,6 +27,9 @@ QString ConfigSaveFileName(const QString& chosen) {
 }
 
 FileError ReadConfigFile(const QString& path, DetectorConfig& config) {
+    if (IsSomethingOtherThanAFile(path))
+        return QStringLiteral("Cannot open file \"%1\". %2")
+            .arg(QDir::toNativeSeparators(path), NotAFile);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("Cannot open file \"%1\". %2")
@@ -32,6 +52,9 @@ FileError ReadConfigFile(const QString& path, DetectorConfig& config) {
 
 FileError WriteConfigFile(const QString& path, const DetectorConfig& config) {
     const DetectorConfig copy = config;
+    if (IsSomethingOtherThanAFile(path))
+        return QStringLiteral("Cannot create file \"%1\". %2")
+            .arg(QDir::toNativeSeparators(path), NotAFile);
     QFile file(path);
     // Unbuffered, so that a failing write shows here and not in a close that
     // cannot report it.

@@ -8,7 +8,29 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
+#include <csignal>
+#include <future>
+#include <memory>
+#include <optional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+
 namespace {
+
+// Runs `f` on a thread of its own and gives its result if it came within
+// `seconds`; a call that blocks for good is left behind rather than hanging
+// the test run.
+template <class F> auto WithinSeconds(int seconds, F f) -> std::optional<decltype(f())> {
+    using R = decltype(f());
+    auto promise = std::make_shared<std::promise<R>>();
+    std::future<R> result = promise->get_future();
+    std::thread([promise, f] { promise->set_value(f()); }).detach();
+    if (result.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready)
+        return std::nullopt;
+    return result.get();
+}
 
 using Body = ConfigWriteBody;
 
@@ -259,10 +281,48 @@ private slots:
                  QStringLiteral("Cannot create file \"%1\". Not a directory").arg(under));
         QCOMPARE(QFile(dir.filePath("plain")).size(), 1);
 
-        // A device that accepts the open but refuses every byte.
-        const QString full = dir.filePath("fullbin");
-        QVERIFY(QFile::link("/dev/full", full));
-        QCOMPARE(WriteConfigFile(full, config), QStringLiteral("Stream write error"));
+        // A file that opens but cannot grow: the write itself fails.
+        const QString capped = dir.filePath("capped.bin");
+        {
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit old{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+            rlimit small = old;
+            small.rlim_cur = 10;
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            const FileError error = WriteConfigFile(capped, config);
+            setrlimit(RLIMIT_FSIZE, &old);
+            std::signal(SIGXFSZ, oldHandler);
+            QCOMPARE(error, QStringLiteral("Stream write error"));
+        }
+    }
+
+    void onlyRegularFilesAreOpened() {
+        // Opening a named pipe waits for the other end: the window would
+        // freeze for good. Pipes, devices and folders are refused at once.
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString pipe = dir.filePath("pipe.bin");
+        QCOMPARE(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString device = dir.filePath("device.bin");
+        QVERIFY(QFile::link("/dev/zero", device));
+
+        DetectorConfig config;
+        config.Bytes.fill(0x5A);
+        const QByteArray before = RecordBytes(config);
+        for (const QString& path : {pipe, device}) {
+            const auto read = WithinSeconds(2, [&] { return ReadConfigFile(path, config); });
+            QVERIFY2(read, "loading waited on something that is not a file");
+            QCOMPARE(
+                *read,
+                QStringLiteral("Cannot open file \"%1\". It is not a regular file.").arg(path));
+            const auto saved = WithinSeconds(2, [&] { return WriteConfigFile(path, config); });
+            QVERIFY2(saved, "saving waited on something that is not a file");
+            QCOMPARE(
+                *saved,
+                QStringLiteral("Cannot create file \"%1\". It is not a regular file.").arg(path));
+        }
+        QCOMPARE(RecordBytes(config), before);
     }
 };
 
