@@ -27,6 +27,19 @@ int ExpectedLengthFor(std::uint8_t requestCode) {
     }
 }
 
+int OwnLengthOfReport(std::uint8_t type) {
+    switch (type) {
+    case ReportLiveStatus:
+        return 64;
+    case ReportConfig:
+        return 46;
+    case ReportEventLog:
+        return 226;
+    default:
+        return 0;
+    }
+}
+
 void WrapConfigWrite(ConfigWriteFrame& frame, const std::uint8_t* body) {
     frame[0] = STX;
     frame[1] = 0x00;
@@ -47,6 +60,12 @@ FrameClass ClassifyFrame(const ReceiveFrame& buffer, int count, int expectedLeng
     if (buffer[1] != 0x00 || len != expectedLength - 6)
         return FrameClass::Malformed;
     if (!ReportChecksumOk(buffer.data()) || buffer[len + 5] != ETX)
+        return FrameClass::Malformed;
+    // The checksum does not cover the type byte, so one flipped bit can turn
+    // a live status into a configuration. A report whose consumer reads its
+    // payload as a fixed layout must therefore come with its own length.
+    const int ownLength = OwnLengthOfReport(buffer[3]);
+    if (ownLength != 0 && ownLength != expectedLength)
         return FrameClass::Malformed;
     return FrameClass::Accepted;
 }

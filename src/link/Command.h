@@ -52,6 +52,11 @@ bool ReportChecksumOk(const std::uint8_t* frame);
 // Total length of the answer to a request code; 0 for a code that has none.
 int ExpectedLengthFor(std::uint8_t requestCode);
 
+// Total length a report of `type` must arrive with; 0 for the types that are
+// taken at the length of whatever was asked for (7, 10 and unknown types,
+// whose payload is read only in part or not at all).
+int OwnLengthOfReport(std::uint8_t type);
+
 // Fills the envelope of a configuration write around `body` (40 bytes):
 // 02 00 29 01 body checksum 03, the checksum covering code and body.
 void WrapConfigWrite(ConfigWriteFrame& frame, const std::uint8_t* body);
@@ -61,7 +66,8 @@ enum class FrameClass { NoAnswer, Malformed, Accepted };
 // Classes the frame read into `buffer` by a receive that asked for
 // `expectedLength` bytes, returned `count` and left `portError` (0 = none).
 // The LEN test comes before the checksum and ETX tests, so nothing beyond
-// index expectedLength - 1 is ever read.
+// index expectedLength - 1 is ever read. Live status, configuration and event
+// log reports are accepted only at their own length.
 FrameClass ClassifyFrame(const ReceiveFrame& buffer, int count, int expectedLength, int portError);
 
 // The link's buffers and the current request. `SelectRequest` changes the
@@ -72,6 +78,10 @@ struct LinkBuffers {
     ReceiveFrame ReceiveBuffer{};
     int ExpectedLength = 0;
     bool WritePending = false;
+    // The detector's configuration has been received and shown since the
+    // last Connect. Until then the controls hold nothing the detector said,
+    // so no write may be built from them.
+    bool ConfigShown = false;
 
     void SelectRequest(std::uint8_t code);
     void RequestLiveStatus() { SelectRequest(CmdLiveStatus); }

@@ -141,6 +141,24 @@ private slots:
         ReceiveFrame eleven = makeReport(64, 11, 0);
         QCOMPARE(ClassifyFrame(eleven, 64, 64, 0), FrameClass::Accepted);
     }
+
+    void typeByteMustAgreeWithTheLength() {
+        // The checksum leaves the type byte out, so a live status with one bit
+        // flipped (8 -> 9) is otherwise perfect; taken as a configuration it
+        // would fill the controls with garbage that the next change writes.
+        const std::pair<int, int> wrong[] = {{64, 9}, {64, 12}, {46, 8}, {226, 9}, {46, 12}};
+        for (const auto& [length, type] : wrong) {
+            const ReceiveFrame f = makeReport(length, type, 0x30);
+            QVERIFY2(ClassifyFrame(f, length, length, 0) == FrameClass::Malformed,
+                     qPrintable(QString("type %1 in %2 bytes").arg(type).arg(length)));
+        }
+        const std::pair<int, int> right[] = {{64, 8}, {46, 9}, {226, 12}, {46, 7}, {226, 10}};
+        for (const auto& [length, type] : right) {
+            const ReceiveFrame f = makeReport(length, type, 0x30);
+            QVERIFY2(ClassifyFrame(f, length, length, 0) == FrameClass::Accepted,
+                     qPrintable(QString("type %1 in %2 bytes").arg(type).arg(length)));
+        }
+    }
 };
 
 QTEST_APPLESS_MAIN(TestFrames)

@@ -7,7 +7,7 @@ namespace sim {
 
 namespace {
 
-constexpr std::array<std::pair<FaultMode, std::string_view>, 11> Names{{
+constexpr std::array<std::pair<FaultMode, std::string_view>, 12> Names{{
     {FaultMode::None, "none"},
     {FaultMode::Silent, "silent"},
     {FaultMode::BadChecksum, "bad-checksum"},
@@ -18,6 +18,7 @@ constexpr std::array<std::pair<FaultMode, std::string_view>, 11> Names{{
     {FaultMode::EveryNth, "every-nth"},
     {FaultMode::Type7, "type7"},
     {FaultMode::Type11, "type11"},
+    {FaultMode::Type9, "type9"},
     {FaultMode::Hangup, "hangup"},
 }};
 

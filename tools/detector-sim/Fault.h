@@ -18,6 +18,7 @@ enum class FaultMode {
     EveryNth,         // only every n-th request is answered
     Type7,            // answers are type 7 (PWM values) at the requested length
     Type11,           // answers are type 11 (carries no data) at the requested length
+    Type9,            // answers carry report type 9 whatever was asked (one flipped bit on 8)
     Hangup,           // the port goes away for a while after some requests
 };
 

@@ -13,7 +13,7 @@ const char* const UsageText =
     "  --real-timing        pace answers as a 19200-baud 8N1 line\n"
     "  --reaction-ms N      delay before an answer starts (default 2 with --real-timing, else 0)\n"
     "  --fault MODE         none, silent, bad-checksum, checksum-with-type, short, surplus,\n"
-    "                       trickle, every-nth, type7, type11, hangup\n"
+    "                       trickle, every-nth, type7, type11, type9, hangup\n"
     "  --every N            every-nth: answer only every n-th request (default 2)\n"
     "  --trickle-ms N       trickle: gap before each answer byte (default 5)\n"
     "  --hangup-after K     hangup: requests answered before the port goes away (default 10)\n"

@@ -49,6 +49,9 @@ std::vector<std::uint8_t> ApplyFault(FaultMode mode, std::vector<std::uint8_t> r
     case FaultMode::Type11:
         report[3] = 11; // the checksum does not cover the type byte
         break;
+    case FaultMode::Type9:
+        report[3] = Command::ReportConfig;
+        break;
     case FaultMode::None:
     case FaultMode::Silent:
     case FaultMode::Trickle:

@@ -288,6 +288,7 @@ private slots:
         QTest::newRow("surplus") << "surplus" << 67 << accepted << 8;
         QTest::newRow("type7") << "type7" << 64 << accepted << 7;
         QTest::newRow("type11") << "type11" << 64 << accepted << 11;
+        QTest::newRow("type9") << "type9" << 64 << malformed << 9;
     }
     void faultModesBendTheAnswer() {
         QFETCH(QString, mode);
