@@ -154,22 +154,26 @@ void ConfigView::BuildConfigWriteFrame() {
     emit ConfigWriteBuilt();
 }
 
+bool ConfigView::WritesAllowed() const {
+    return m_link.PortOpen() && m_link.Buffers().ConfigShown;
+}
+
 void ConfigView::QueueWrite() {
-    if (!m_link.PortOpen())
+    if (!WritesAllowed())
         return;
     BuildConfigWriteFrame();
     m_link.Buffers().RequestConfigRead();
 }
 
 void ConfigView::OutputFlagClick(int output, std::uint8_t bit, bool on) {
-    if (!m_link.PortOpen())
+    if (!WritesAllowed())
         return;
     m_config.SetOutFlag(output, bit, on);
     QueueWrite();
 }
 
 void ConfigView::ScrollBar_TimeAndChange(int output, int position) {
-    if (!m_link.PortOpen())
+    if (!WritesAllowed())
         return;
     m_config.SetTimeAnd(output, static_cast<std::uint16_t>(position * 1000));
     QueueWrite();

@@ -25,8 +25,9 @@ class TrackBar;
 // complete configuration write that the next poll tick sends, followed by a
 // read-back. Owns the record (CurrentConfig) and the store-request flags.
 //
-// Handlers act only while the port is open; a control moved while it is
-// closed just keeps its new state. Labels beside the controls change only
+// Handlers act only while the port is open and the detector's configuration
+// has been shown since Connect; a control moved before that just keeps its
+// new state. Labels beside the controls change only
 // when a report (or a loaded file) is shown, so they always tell what the
 // detector holds, never what was dragged.
 class ConfigView : public QObject {
@@ -106,6 +107,11 @@ private:
     QCheckBox* FlagCheckBox(std::uint16_t bit) const;
     void ConnectHandlers();
 
+    // A write is built only on a configuration the detector has sent since
+    // the last Connect; before that the controls show defaults or a previous
+    // detector's record, and writing them would silently reconfigure it.
+    // Loading a file is the deliberate exception and does not ask.
+    bool WritesAllowed() const;
     // Queue handler: write the controls' state and read it back.
     void QueueWrite();
     // Output-edit handlers: change the record's output bytes, then queue.

@@ -52,7 +52,7 @@ void ConfigView::Action4Execute() {
     const bool wasEnabled = m_storeToFlash->isEnabled();
     m_storeToFlash->setEnabled(false);
     const ScopeExit restore([this, wasEnabled] { m_storeToFlash->setEnabled(wasEnabled); });
-    if (!m_link.PortOpen())
+    if (!WritesAllowed())
         return;
     m_extraFlags |= FlagStoreToFlash;
     BuildConfigWriteFrame();

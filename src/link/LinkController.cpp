@@ -7,6 +7,7 @@
 #include "synaser.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QTabWidget>
@@ -157,6 +158,8 @@ void LinkController::Connect() {
             return;
         }
         ConnectedDisplay();
+        m_buffers.ConfigShown = false;
+        m_watchfulRequests = 0;
         m_buffers.RequestConfigRead();
         m_ui.Action4->setEnabled(true);
         m_ui.Timer2->start();
@@ -193,7 +196,7 @@ void LinkController::PageControl1Change(int index) {
     if (!PortOpen())
         return;
     if (index == 0)
-        m_buffers.RequestLiveStatus();
+        RequestForViewPage();
     else if (index == 1)
         m_buffers.RequestEventLog();
 }
@@ -221,16 +224,12 @@ void LinkController::Timer2Timer() {
         }
         if (m_port->SendingData() != 0)
             return;
-        // Whatever is still queued cannot belong to the answer of this
-        // request: stray bytes from line noise or the tail of an earlier
-        // answer. Reading the next frame behind them would misalign every
-        // frame after it and halt a detector that answers perfectly well.
-        m_port->PurgeInput();
+        const int timeout = m_formCom ? m_formCom->ReceiveTimeout() : 90;
+        DiscardStaleInput(timeout);
         m_port->SendBuffer(m_buffers.PollRequest.data(), Command::RequestLength);
         m_buffers.ReceiveBuffer.fill(0);
         int count = 0;
         try {
-            const int timeout = m_formCom ? m_formCom->ReceiveTimeout() : 90;
             count = m_port->RecvBufferEx(m_buffers.ReceiveBuffer.data(), m_buffers.ExpectedLength,
                                          timeout);
         } catch (const std::exception& error) {
@@ -240,12 +239,14 @@ void LinkController::Timer2Timer() {
         switch (Command::ClassifyFrame(m_buffers.ReceiveBuffer, count, m_buffers.ExpectedLength,
                                        m_port->LastError())) {
         case Command::FrameClass::NoAnswer:
+            m_watchfulRequests = WatchfulRequests;
             if (m_retryCount == 5)
                 TimeOutOutcome();
             else
                 ++m_retryCount;
             return;
         case Command::FrameClass::Malformed:
+            m_watchfulRequests = WatchfulRequests;
             m_port->Flush();
             m_buffers.ReceiveBuffer.fill(0);
             break;
@@ -260,6 +261,32 @@ void LinkController::Timer2Timer() {
     RequestReset();
 }
 
+// Whatever is still queued when a request is about to go out cannot belong to
+// its answer: line noise, or the tail of an earlier answer. Reading the next
+// frame behind it would misalign every frame after it and halt a detector
+// that answers perfectly well. On a real line such a tail is often still on
+// the wire when the next tick starts, so a purge alone can come too early:
+// once the line has shown stray bytes (or an answer went wrong), each request
+// waits until the line has been quiet for 3.5 character times (1.8 ms at
+// 19200 baud), bounded by the receive time-out, and purges what came. After
+// enough clean requests the line is trusted again: a clean line costs no
+// wait at all.
+void LinkController::DiscardStaleInput(int limitMs) {
+    constexpr int QuietLineMs = 2;
+    bool sawStale = !m_port->LineBuffer().empty() || m_port->WaitingData() > 0;
+    if (!sawStale && m_watchfulRequests == 0)
+        return;
+    QElapsedTimer waited;
+    waited.start();
+    m_port->PurgeInput();
+    while (m_port->CanRead(QuietLineMs) && waited.elapsed() < limitMs) {
+        sawStale = true;
+        m_port->PurgeInput();
+    }
+    m_port->PurgeInput();
+    m_watchfulRequests = sawStale ? WatchfulRequests : m_watchfulRequests - 1;
+}
+
 void LinkController::Dispatch() {
     const std::uint8_t* payload = m_buffers.ReceiveBuffer.data() + 4;
     switch (m_buffers.ReceiveBuffer[3]) {
@@ -271,6 +298,7 @@ void LinkController::Dispatch() {
         break;
     case Command::ReportConfig:
         m_sink.ConfigReport(payload);
+        m_buffers.ConfigShown = true;
         break;
     case Command::ReportBlock10:
         std::copy_n(payload, m_report10.size(), m_report10.begin());
@@ -286,7 +314,17 @@ void LinkController::Dispatch() {
 
 void LinkController::RequestReset() {
     if (m_ui.PageControl1->currentIndex() == 0)
+        RequestForViewPage();
+}
+
+// The VIEW page shows live statuses, but only once the configuration is on
+// screen: until then a lost or damaged configuration answer is asked for
+// again rather than given up for good.
+void LinkController::RequestForViewPage() {
+    if (m_buffers.ConfigShown || !PortOpen())
         m_buffers.RequestLiveStatus();
+    else
+        m_buffers.RequestConfigRead();
 }
 
 void LinkController::TimeOutOutcome() {

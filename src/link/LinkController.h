@@ -81,8 +81,10 @@ private:
     void AdvanceActivityBar();
     void TimeOutOutcome();
     void ReceiveExceptionOutcome(const std::exception& error);
+    void DiscardStaleInput(int limitMs);
     void Dispatch();
     void RequestReset();
+    void RequestForViewPage();
     void Log(const std::exception* error, const QString& text);
 
     Controls m_ui;
@@ -92,5 +94,9 @@ private:
     std::unique_ptr<TBlockSerial> m_port;
     Command::LinkBuffers m_buffers;
     int m_retryCount = 0;
+    // Requests still to be sent only on a quiet line, after stray bytes or a
+    // failed answer were seen.
+    static constexpr int WatchfulRequests = 50;
+    int m_watchfulRequests = 0;
     std::array<std::uint8_t, Command::Block10Length> m_report10{};
 };

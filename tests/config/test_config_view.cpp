@@ -24,10 +24,14 @@
 namespace {
 
 // The link as the configuration side sees it: real buffers, a flag for the
-// open port and a real timer for the poll.
+// open port and a real timer for the poll. Unless a test says otherwise, the
+// detector's configuration has been read since Connect.
 class TestLink : public ConfigLink {
 public:
-    TestLink() { Poll.setInterval(10); }
+    TestLink() {
+        Poll.setInterval(10);
+        Link.ConfigShown = true;
+    }
     bool PortOpen() const override { return Open; }
     Command::LinkBuffers& Buffers() override { return Link; }
     bool PollingActive() const override { return Poll.isActive(); }
@@ -409,6 +413,32 @@ private slots:
         for (const QLabel* l : form->findChildren<QLabel*>())
             after << l->text();
         QCOMPARE(after, labels);
+    }
+
+    void nothingIsWrittenBeforeTheDetectorsConfigurationIsShown() {
+        // Connected, but no configuration has come back yet: the controls
+        // hold the form's defaults, which must never reach the detector.
+        Connect();
+        link->Link.ConfigShown = false;
+        Ctl<TrackBar>("TrackBar_MW_TRange")->setValue(200);
+        Ctl<QCheckBox>("CheckBox_NOISE_PIR1")->setChecked(true); // as a live status does
+        Ctl<QCheckBox>("CheckBox_Out2Enable")->setChecked(true);
+        Ctl<QScrollBar>("ScrollBar_TimeAnd3")->setValue(9);
+        const std::uint8_t pwm[4] = {0x90, 0x01, 0x20, 0x03};
+        view->ApplyPwmReport(pwm);
+        Ctl<QAction>("Action4")->trigger();
+        QCOMPARE(builds, 0);
+        QVERIFY(!link->Link.WritePending);
+        QCOMPARE(Bytes(view->CurrentConfig()), QByteArray(44, '\0'));
+
+        // A file is loaded on purpose, as a whole record: it is written.
+        QTemporaryDir dir;
+        const QString path = dir.filePath("site.bin");
+        WriteFile(path, RecordOf(SamplePayload(), 0));
+        view->FileOpen1Accept(path);
+        QCOMPARE(buildsPolling, 1);
+        QVERIFY(link->Link.WritePending);
+        QVERIFY(AsksForConfig());
     }
 
     void storeRequestRidesOnExactlyOneFrame() {

@@ -124,6 +124,22 @@ public:
         return true;
     }
 
+    // Live statuses shown while the event loop runs for `ms`, counted through
+    // the graph's write position, which wraps at the graph's width.
+    int StatusesDuring(int ms) {
+        QElapsedTimer timer;
+        timer.start();
+        int shown = 0;
+        int last = live->PointIndex();
+        while (timer.elapsed() < ms) {
+            QTest::qWait(5);
+            const int now = live->PointIndex();
+            shown += (now - last + graph->PointCount) % graph->PointCount;
+            last = now;
+        }
+        return shown;
+    }
+
     // Lets `count` more live statuses arrive.
     bool LiveStatuses(int count, int ms = 5000) {
         const int target = live->PointIndex() + count;
@@ -179,6 +195,9 @@ private slots:
     void silentDetectorEndsInTimeOutAndIsLogged();
     void badChecksumsNeverEndTheConnection();
     void strayBytesAfterAnAnswerDoNotEndTheConnection();
+    void trailingBytesAtLineSpeedKeepStatusesFlowing();
+    void noWriteBeforeTheConfigurationIsShown();
+    void reportWithAFlippedTypeByteIsDropped();
     void hangUpFailsClearlyThenReconnects();
     void exitClosesThePortAndEndsAfterTheFade();
 };
@@ -616,6 +635,89 @@ void TestEndToEnd::strayBytesAfterAnAnswerDoNotEndTheConnection() {
     // after the noise for no answer and halting with "Error Time Out".
     QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join(" / ")));
     QVERIFY(p.LiveStatuses(5));
+}
+
+void TestEndToEnd::trailingBytesAtLineSpeedKeepStatusesFlowing() {
+    Program p;
+    // Every answer is followed by three bytes of noise that are still on the
+    // wire when the answer itself is complete.
+    QVERIFY(p.Start({"--real-timing", "--fault", "surplus"}));
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect(50));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange), 3000);
+    // The line carries at most 26 statuses a second; a link that lost the
+    // frames would halt within a second or two. The bound leaves room for a
+    // loaded machine.
+    const int shown = p.StatusesDuring(10000);
+    qInfo("%d live statuses in 10 s with trailing bytes", shown);
+    QVERIFY2(shown >= 100, qPrintable(QString::number(shown)));
+    QVERIFY2(p.messages.isEmpty(), qPrintable(p.messages.join(" / ")));
+    QVERIFY(p.link->PollingActive());
+}
+
+void TestEndToEnd::noWriteBeforeTheConfigurationIsShown() {
+    Program p;
+    // The configuration answers after Connect are damaged: the controls hold
+    // nothing the detector said.
+    QVERIFY(p.Start({"--fault", "bad-checksum"}));
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect(50));
+    QTest::qWait(300);
+    p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+    auto* tconv = p.Control<QScrollBar>("ScrollBar_Pir1_Tconv");
+    tconv->setValue(tconv->value() + 1);
+    p.Action("Action4")->trigger();
+    QTest::qWait(300);
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+    QCOMPARE(p.sim.CountUnread("configuration stored"), 0);
+    QVERIFY(p.sim.Settings() == held);
+
+    // Once the detector's own configuration is on screen, changes are
+    // written as usual.
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange), 3000);
+    QCOMPARE(p.Control<QCheckBox>("CheckBox_EN_LED")->isChecked(), (held->Flags & 0x0080) != 0);
+    QVERIFY(p.LiveStatuses(5));
+    p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+    const std::optional<SimSettings> written = p.sim.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(written->Flags ^ held->Flags, 0x0080);
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::reportWithAFlippedTypeByteIsDropped() {
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    QVERIFY(p.Connect(50));
+    QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange), 3000);
+    QVERIFY(p.LiveStatuses(5));
+    const char* labels[] = {"Label_MW_TRange",   "Label_Pir1_TRange", "Label_Pir2_TRange",
+                            "Label_Pir1_Tconv",  "Label_TimeAnd1",    "Label_TimeAnd2",
+                            "Label_Pir2_NPulse", "Label_MW_Nconv"};
+    QStringList before;
+    for (const char* label : labels)
+        before << p.Text(label);
+
+    // Live statuses arrive with type 9: perfect frames but for that byte.
+    QVERIFY(p.sim.Command("fault type9", "ok fault type9"));
+    QTest::qWait(100); // answers already under way may still be good
+    const int index = p.live->PointIndex();
+    QTest::qWait(500);
+    QStringList during;
+    for (const char* label : labels)
+        during << p.Text(label);
+    QCOMPARE(during, before);
+    QCOMPARE(p.live->PointIndex(), index);
+    QCOMPARE(p.link->RetryCount(), 0); // dropped, not counted
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QVERIFY(p.LiveStatuses(5));
+    QVERIFY(p.messages.isEmpty());
 }
 
 void TestEndToEnd::hangUpFailsClearlyThenReconnects() {
