@@ -215,7 +215,10 @@ void LinkController::Timer2Timer() {
         if (m_buffers.WritePending) {
             if (m_port->SendingData() != 0)
                 return;
-            m_port->SendBuffer(m_buffers.OutgoingFrame.data(), m_buffers.OutgoingFrame[2] + 5);
+            const int length = m_buffers.OutgoingFrame[2] + 5;
+            m_port->SendBuffer(m_buffers.OutgoingFrame.data(), length);
+            if (FrameObserver)
+                FrameObserver({FrameEvent::WriteSent, m_buffers.OutgoingFrame.data(), length});
             m_buffers.WritePending = false;
             QProgressBar* bar = m_ui.ProgressBar_serial;
             while (bar->value() < bar->maximum())
@@ -227,6 +230,9 @@ void LinkController::Timer2Timer() {
         const int timeout = m_formCom ? m_formCom->ReceiveTimeout() : 90;
         DiscardStaleInput(timeout);
         m_port->SendBuffer(m_buffers.PollRequest.data(), Command::RequestLength);
+        if (FrameObserver)
+            FrameObserver(
+                {FrameEvent::RequestSent, m_buffers.PollRequest.data(), Command::RequestLength});
         m_buffers.ReceiveBuffer.fill(0);
         int count = 0;
         try {
@@ -236,8 +242,12 @@ void LinkController::Timer2Timer() {
             ReceiveExceptionOutcome(error);
             return;
         }
-        switch (Command::ClassifyFrame(m_buffers.ReceiveBuffer, count, m_buffers.ExpectedLength,
-                                       m_port->LastError())) {
+        const Command::FrameClass frameClass = Command::ClassifyFrame(
+            m_buffers.ReceiveBuffer, count, m_buffers.ExpectedLength, m_port->LastError());
+        if (FrameObserver)
+            FrameObserver(
+                {FrameEvent::Received, m_buffers.ReceiveBuffer.data(), count, frameClass});
+        switch (frameClass) {
         case Command::FrameClass::NoAnswer:
             m_watchfulRequests = WatchfulRequests;
             if (m_retryCount == 5)

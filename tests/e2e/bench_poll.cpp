@@ -1,0 +1,164 @@
+// The live view's poll rate and cost against a detector paced as a real
+// 19200-baud line: the whole program (main window and graph window shown) is
+// connected to detector-sim --real-timing and polls for a while; then the
+// figures are printed.
+//
+// The line limit: a 6-byte request and a 64-byte answer are 70 characters of
+// 10 bits, 36.46 ms at 19200 baud, plus the detector's reaction time.
+//
+// Run by hand (not part of the test run):
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_poll [--seconds N] [--reaction-ms R]
+
+#include "ComSetup.h"
+#include "Command.h"
+#include "FindControl.h"
+#include "LinkController.h"
+#include "ProgramWindows.h"
+#include "SimProcess.h"
+#include "Subsystems.h"
+#include "TGraphics.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double CpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+double Percentile(std::vector<double> values, double p) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto at = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
+    return values[std::min(at, values.size() - 1)];
+}
+
+QtMessageHandler g_previous = nullptr;
+
+// The offscreen platform says on every fade step that it cannot fade.
+void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!text.contains("does not support setting window opacity"))
+        g_previous(type, context, text);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    g_previous = qInstallMessageHandler(DropOpacityWarnings);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption secondsOption("seconds", "Seconds of polling (default 20).", "N",
+                                           "20");
+    const QCommandLineOption reactionOption(
+        "reaction-ms", "The detector's reaction time in ms (default 2).", "R", "2");
+    parser.addOption(secondsOption);
+    parser.addOption(reactionOption);
+    parser.process(app);
+    const int seconds = std::max(1, parser.value(secondsOption).toInt());
+    const int reactionMs = std::max(0, parser.value(reactionOption).toInt());
+
+    QTemporaryDir dir;
+    SimProcess sim(dir.path());
+    if (!dir.isValid() || !sim.Start({"--real-timing", "--reaction-ms", QString::number(reactionMs),
+                                      "--walk-every", "3"})) {
+        std::fprintf(stderr, "bench_poll: detector-sim did not start\n");
+        return 1;
+    }
+    const QString port = sim.LinkPath();
+    ProgramWindows windows = CreateProgramWindows(
+        TMainForm::Wiring::Full, [port](const auto&) { return QStringList{port}; });
+    LinkController& link = windows.mainForm->GetSubsystems()->Link();
+    link.ShowMessage = [](const QString& text) {
+        std::fprintf(stderr, "bench_poll: message \"%s\"\n", qPrintable(text));
+    };
+    windows.mainForm->show();
+    windows.graphics->show();
+
+    // Timestamps of every answer's end and every request's start.
+    int statuses = 0;
+    bool measuring = false;
+    std::vector<double> gapsMs;
+    Clock::time_point lastAnswer{};
+    link.FrameObserver = [&](const LinkController::FrameEvent& e) {
+        const Clock::time_point now = Clock::now();
+        if (e.kind == LinkController::FrameEvent::Received) {
+            lastAnswer = now;
+            if (measuring && e.frameClass == Command::FrameClass::Accepted &&
+                e.bytes[3] == Command::ReportLiveStatus)
+                ++statuses;
+        } else if (e.kind == LinkController::FrameEvent::RequestSent && measuring &&
+                   lastAnswer != Clock::time_point{}) {
+            gapsMs.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
+        }
+    };
+
+    FindControl<QScrollBar>(windows.formCom, "ScrollBar1")->setValue(90);
+    FindControl<QComboBox>(windows.formCom, "ComboBox1")->setCurrentIndex(0);
+    FindControl<QAction>(windows.mainForm.get(), "Action2")->trigger();
+    if (!QTest::qWaitFor([&] { return link.Buffers().ConfigShown; }, 5000)) {
+        std::fprintf(stderr, "bench_poll: the configuration was not read\n");
+        return 1;
+    }
+    QTest::qWait(500); // past the start-up fade
+
+    // A 1 ms timer that notices how long the event loop was away.
+    double longestStallMs = 0;
+    Clock::time_point lastBeat = Clock::now();
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(1);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        const Clock::time_point now = Clock::now();
+        longestStallMs = std::max(
+            longestStallMs, std::chrono::duration<double, std::milli>(now - lastBeat).count());
+        lastBeat = now;
+    });
+    heartbeat.start();
+
+    measuring = true;
+    const double cpuBefore = CpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    QTest::qWait(seconds * 1000);
+    const double elapsedS = static_cast<double>(wall.elapsed()) / 1000.0;
+    const double cpuMs = CpuMs() - cpuBefore;
+    measuring = false;
+
+    const double lineMs = 70 * 10 * 1000.0 / 19200.0 + reactionMs;
+    const double limit = 1000.0 / lineMs;
+    const double rate = statuses / elapsedS;
+    std::printf("platform            %s\n", qPrintable(QGuiApplication::platformName()));
+    std::printf("polled              %.1f s, reaction %d ms\n", elapsedS, reactionMs);
+    std::printf("live statuses/s     %.2f\n", rate);
+    std::printf("line limit/s        %.2f\n", limit);
+    std::printf("ratio               %.1f %%\n", 100.0 * rate / limit);
+    std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
+                statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
+    std::printf("longest stall       %.1f ms\n", longestStallMs);
+    std::printf("answer->request p50 %.2f ms\n", Percentile(gapsMs, 0.50));
+    std::printf("answer->request p99 %.2f ms\n", Percentile(gapsMs, 0.99));
+
+    windows.mainForm->GetSubsystems()->Link().ExitLinkSide();
+    return statuses > 0 ? 0 : 1;
+}
