@@ -1,6 +1,9 @@
 #include "ProgramWindows.h"
 
 #include "FindControl.h"
+#include "FrameTrace.h"
+#include "LinkController.h"
+#include "PanelStatusBar.h"
 #include "Subsystems.h"
 #include "TGraphics.h"
 
@@ -33,4 +36,14 @@ ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring, TFormCom::PortList
     if (wiring == TMainForm::Wiring::Full)
         form->SetSubsystems(new Subsystems(*form, *windows.formCom, *windows.graphics));
     return windows;
+}
+
+void AttachFrameTrace(ProgramWindows& windows, FrameTrace& trace) {
+    Subsystems* subsystems = windows.mainForm->GetSubsystems();
+    if (!subsystems)
+        return;
+    auto* statusBar = FindControl<PanelStatusBar>(windows.mainForm.get(), "StatusBar_form");
+    // Panel 1 is otherwise empty; the message stays until the next start.
+    trace.ReportFailure = [statusBar](const QString& text) { statusBar->setPanelText(1, text); };
+    subsystems->Link().FrameObserver = [&trace](const FrameEvent& event) { trace.Record(event); };
 }

@@ -21,6 +21,12 @@ struct ProgramWindows {
     std::unique_ptr<TGraphics> graphics;
 };
 
+class FrameTrace;
+
+// Hands every frame of the link to `trace`; a failed trace write is shown on
+// the status bar, and the link goes on.
+void AttachFrameTrace(ProgramWindows& windows, FrameTrace& trace);
+
 // Creates the main window (which makes itself transparent, applies its texts
 // and looks for the alarm sound), then the COM setup dialog with its port
 // list, then the hidden graph window. `lister` replaces the port scan in tests.

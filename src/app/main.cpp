@@ -1,8 +1,37 @@
+#include "CommandLine.h"
+#include "FrameTrace.h"
 #include "ProgramWindows.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
+namespace {
+
+// Reads the options before any window exists, so that --help, --version and
+// a mistyped option answer at once, also where no display is reachable.
+CommandLine ReadCommandLine(int argc, char* argv[]) {
+    QCoreApplication parsing(argc, argv);
+    return ParseCommandLine(QCoreApplication::arguments());
+}
+
+} // namespace
+
 int main(int argc, char* argv[]) {
+    const CommandLine commandLine = ReadCommandLine(argc, argv);
+    if (commandLine.action == CommandLine::Action::Exit) {
+        std::fputs(qPrintable(commandLine.output), commandLine.toStandardError ? stderr : stdout);
+        return commandLine.exitCode;
+    }
+    FrameTrace trace;
+    if (!commandLine.traceFile.isEmpty()) {
+        const QString error = trace.Open(commandLine.traceFile);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName("Configuration Tools");
     // The process ends only at the end of the main window's fade-out, never
@@ -10,6 +39,10 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::Full);
+    if (!commandLine.port.isEmpty())
+        windows.formCom->ChoosePort(commandLine.port);
+    if (!commandLine.traceFile.isEmpty())
+        AttachFrameTrace(windows, trace);
     windows.mainForm->show();
     return app.exec();
 }

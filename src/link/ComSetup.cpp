@@ -38,6 +38,10 @@ void TFormCom::FormCreate(const PortLister& lister) {
     ui->Label1->setText(QString::number(ui->ScrollBar1->value()) + " mS");
 }
 
+void TFormCom::ChoosePort(const QString& name) {
+    ui->ComboBox1->setEditText(name);
+}
+
 int TFormCom::ReceiveTimeout() const {
     return ui->ScrollBar1->value();
 }

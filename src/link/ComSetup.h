@@ -35,6 +35,9 @@ public:
     // The scroll bar's live position: the receive time-out of every request.
     int ReceiveTimeout() const;
 
+    // Puts `name` into the port field as if the user had typed it.
+    void ChoosePort(const QString& name);
+
     void ComboBox1Change(const QString& text);
     void ScrollBar1Change(int position);
     void Button_OKClick();

@@ -2,6 +2,7 @@
 
 #include "Command.h"
 #include "ConfigLink.h"
+#include "FrameEvent.h"
 
 #include <QObject>
 #include <QPointer>
@@ -51,14 +52,6 @@ public:
     // text when the log could not be written, empty on success.
     std::function<QString(const std::exception* error, const QString& text)> LogError;
 
-    // One frame sent by the poll cycle, or the outcome of one receive.
-    struct FrameEvent {
-        enum Kind { RequestSent, WriteSent, Received };
-        Kind kind = RequestSent;
-        const std::uint8_t* bytes = nullptr; // valid during the call only
-        int count = 0;                       // bytes sent or received
-        Command::FrameClass frameClass = Command::FrameClass::Accepted; // Received only
-    };
     // Told of every frame the poll cycle sends and of every answer it reads.
     // Empty unless something listens, so it costs nothing by default.
     std::function<void(const FrameEvent&)> FrameObserver;

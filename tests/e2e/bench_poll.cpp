@@ -100,14 +100,14 @@ int main(int argc, char** argv) {
     bool measuring = false;
     std::vector<double> gapsMs;
     Clock::time_point lastAnswer{};
-    link.FrameObserver = [&](const LinkController::FrameEvent& e) {
+    link.FrameObserver = [&](const FrameEvent& e) {
         const Clock::time_point now = Clock::now();
-        if (e.kind == LinkController::FrameEvent::Received) {
+        if (e.kind == FrameEvent::Received) {
             lastAnswer = now;
             if (measuring && e.frameClass == Command::FrameClass::Accepted &&
                 e.bytes[3] == Command::ReportLiveStatus)
                 ++statuses;
-        } else if (e.kind == LinkController::FrameEvent::RequestSent && measuring &&
+        } else if (e.kind == FrameEvent::RequestSent && measuring &&
                    lastAnswer != Clock::time_point{}) {
             gapsMs.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
         }

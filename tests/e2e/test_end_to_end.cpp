@@ -9,6 +9,7 @@
 #include "ErrorLog.h"
 #include "EventLog.h"
 #include "FindControl.h"
+#include "FrameTrace.h"
 #include "GraphDrawing.h"
 #include "LinkController.h"
 #include "LiveView.h"
@@ -198,6 +199,7 @@ private slots:
     void trailingBytesAtLineSpeedKeepStatusesFlowing();
     void noWriteBeforeTheConfigurationIsShown();
     void reportWithAFlippedTypeByteIsDropped();
+    void traceRecordsEveryFrameOfTheSession();
     void hangUpFailsClearlyThenReconnects();
     void exitClosesThePortAndEndsAfterTheFade();
 };
@@ -717,6 +719,48 @@ void TestEndToEnd::reportWithAFlippedTypeByteIsDropped() {
 
     QVERIFY(p.sim.Command("fault none", "ok fault none"));
     QVERIFY(p.LiveStatuses(5));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::traceRecordsEveryFrameOfTheSession() {
+    Program p;
+    QVERIFY(p.Start());
+    FrameTrace trace;
+    const QString path = p.dir.filePath("trace.txt");
+    QCOMPARE(trace.Open(path), QString());
+    AttachFrameTrace(*p.windows, trace);
+    QVERIFY(p.Connect(50));
+    QVERIFY(p.LiveStatuses(3));
+    p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+    QVERIFY(p.sim.NextWrite());
+    QVERIFY(p.LiveStatuses(2));
+    p.Action("Action4")->trigger();
+    QVERIFY(p.sim.WaitFor("configuration stored"));
+    QVERIFY(p.LiveStatuses(2));
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList kinds;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QList<QByteArray> fields = line.split('\t');
+        QCOMPARE(fields.size(), 4);
+        QVERIFY2(QDateTime::fromString(QString(fields[0]), "yyyy-MM-dd HH:mm:ss.zzz").isValid(),
+                 line.constData());
+        kinds << QString(fields[1] + ' ' + fields[2]);
+        if (kinds.size() == 1)
+            QCOMPARE(fields[3], QByteArray("02 00 01 09 F7 03"));
+    }
+    QCOMPARE(kinds.mid(0, 4),
+             (QStringList{"tx request 09", "rx report 9", "tx request 08", "rx report 8"}));
+    // A write goes out alone and is read back before live statuses resume.
+    const int write = int(kinds.indexOf("tx write"));
+    QVERIFY(write > 0);
+    QCOMPARE(kinds.mid(write, 3), (QStringList{"tx write", "tx request 09", "rx report 9"}));
+    const int store = int(kinds.indexOf("tx store write"));
+    QVERIFY(store > write);
+    QCOMPARE(kinds.mid(store, 3), (QStringList{"tx store write", "tx request 09", "rx report 9"}));
     QVERIFY(p.messages.isEmpty());
 }
 

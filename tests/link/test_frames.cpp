@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "FrameTrace.h"
 
 #include <QTest>
 
@@ -140,6 +141,42 @@ private slots:
         QCOMPARE(int(seven[4] | seven[5] << 8), 0x0201);
         ReceiveFrame eleven = makeReport(64, 11, 0);
         QCOMPARE(ClassifyFrame(eleven, 64, 64, 0), FrameClass::Accepted);
+    }
+
+    void traceLinesSayWhatEachFrameIs() {
+        const QDateTime when(QDate(2026, 12, 9), QTime(14, 3, 7, 42));
+        const RequestFrame request{0x02, 0x00, 0x01, 0x0C, 0xF4, 0x03};
+        QCOMPARE(TraceLine({FrameEvent::RequestSent, request.data(), 6}, when),
+                 QString("2026-12-09 14:03:07.042\ttx\trequest 0C\t02 00 01 0C F4 03"));
+        ConfigWriteFrame write{};
+        std::uint8_t body[ConfigBodyLength] = {};
+        WrapConfigWrite(write, body);
+        QCOMPARE(DescribeFrame({FrameEvent::WriteSent, write.data(), 46}), QString("write"));
+        body[20] = 0x40; // the store-to-flash bit of the flag word
+        WrapConfigWrite(write, body);
+        QCOMPARE(DescribeFrame({FrameEvent::WriteSent, write.data(), 46}), QString("store write"));
+
+        const ReceiveFrame live = makeReport(64, 8, 0);
+        QCOMPARE(DescribeFrame({FrameEvent::Received, live.data(), 64, FrameClass::Accepted}),
+                 QString("report 8"));
+        QCOMPARE(DescribeFrame({FrameEvent::Received, live.data(), 64, FrameClass::Malformed}),
+                 QString("malformed"));
+        const QString none =
+            TraceLine({FrameEvent::Received, live.data(), 3, FrameClass::NoAnswer}, when);
+        QVERIFY2(none.endsWith("\trx\tno answer (3 bytes)\t02 00 3A"), qPrintable(none));
+    }
+
+    void traceWriteFailureIsToldOnceAndEndsTheTrace() {
+        FrameTrace trace;
+        QStringList told;
+        trace.ReportFailure = [&](const QString& text) { told << text; };
+        QCOMPARE(trace.Open("/dev/full"), QString());
+        const RequestFrame request{0x02, 0x00, 0x01, 0x08, 0xF8, 0x03};
+        for (int i = 0; i < 3; ++i)
+            trace.Record({FrameEvent::RequestSent, request.data(), 6});
+        QCOMPARE(told.size(), 1);
+        QVERIFY2(told[0].contains("/dev/full"), qPrintable(told[0]));
+        QVERIFY(!trace.Open("/nonexistent/folder/trace.txt").isEmpty());
     }
 
     void typeByteMustAgreeWithTheLength() {

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The program's command line. With no options the tool starts as it always
+// did; options only save the installer steps.
+struct CommandLine {
+    enum class Action { Run, Exit };
+    Action action = Action::Run;
+    int exitCode = 0;
+    // What to print before exiting, and where.
+    QString output;
+    bool toStandardError = false;
+
+    QString port;      // chosen in the port dialog as if typed
+    QString traceFile; // appends one line per frame when set
+};
+
+// Reads `arguments` (the program name first). --help and --version end the
+// program with 0, an unknown option or a missing value with the usage and 2.
+CommandLine ParseCommandLine(const QStringList& arguments);
