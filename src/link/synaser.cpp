@@ -5,6 +5,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace Os = SerialPlatform;
 using namespace SynaSer;
@@ -405,6 +406,15 @@ bool TBlockSerial::CanRead(int timeout) {
     return result;
 }
 
+// Reads whatever the driver holds, without waiting: one read into room for a
+// full driver queue, so no queue count has to be asked for first.
+std::string TBlockSerial::ReadQueued() {
+    std::string result(maxChunk, '\0');
+    const int got = RecvBuffer(result.data(), static_cast<int>(result.size()));
+    result.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return result;
+}
+
 std::string TBlockSerial::RecvPacket(int timeout) {
     std::string result;
     if (!PortPreCheck())
@@ -413,31 +423,28 @@ std::string TBlockSerial::RecvPacket(int timeout) {
     if (!FBuffer.empty()) {
         result.swap(FBuffer);
     } else {
-        const auto readQueued = [this, &result](int queued) {
-            result.resize(static_cast<std::size_t>(queued));
-            const int got = RecvBuffer(result.data(), queued);
-            result.resize(static_cast<std::size_t>(std::max(got, 0)));
-            // A queue that promised bytes and gave none would otherwise
-            // make the caller spin; count it as a wait without data.
-            if (result.empty() && FLastError == 0)
-                SetSynaError(ErrTimeout);
-        };
         Os::YieldSlice();
-        int queued = WaitingData();
-        if (queued > 0) {
-            readQueued(queued);
-        } else if (CanRead(timeout)) {
-            queued = WaitingData();
-            if (queued > 0)
-                readQueued(queued);
-            else if (FLastError == 0)
-                SetSynaError(ErrTimeout);
-        } else if (FLastError == 0) {
+        result = ReadQueued();
+        // The read just found the queue empty, so only the wait is left.
+        if (result.empty() && FLastError == 0 && WaitRxEvent(timeout))
+            result = ReadQueued();
+        if (result.empty() && FLastError == 0)
             SetSynaError(ErrTimeout);
-        }
     }
     ExceptCheck();
     return result;
+}
+
+std::chrono::microseconds TBlockSerial::LineTime(int bytes) const {
+    if (FDcb.BaudRate == 0 || FDcb.ByteSize == 0 || bytes <= 0)
+        return std::chrono::microseconds(0);
+    // Start bit, data bits, parity bit, stop bits; in half bits so that one
+    // and a half stop bits stay exact.
+    const long long halfBits =
+        2 * (1 + FDcb.ByteSize + (FDcb.Parity != 0 ? 1 : 0)) + (FDcb.StopBits == 0   ? 2
+                                                                : FDcb.StopBits == 1 ? 3
+                                                                                     : 4);
+    return std::chrono::microseconds(halfBits * bytes * 500000LL / FDcb.BaudRate);
 }
 
 int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
@@ -448,19 +455,35 @@ int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
         return 0;
     auto* out = static_cast<unsigned char*>(buffer);
     int stored = 0;
-    int timeLeft = timeout;
+    int timeLeft = timeout; // without InterPacketTimeout: for the whole call
+    int wait = timeout;     // this pass's wait for further bytes
     std::string chunk;
     std::size_t copied = 0;
     for (;;) {
         const auto start = std::chrono::steady_clock::now();
-        chunk = RecvPacket(timeLeft);
+        chunk = RecvPacket(wait);
         copied = std::min(chunk.size(), static_cast<std::size_t>(length - stored));
         if (copied > 0)
             std::memcpy(out + stored, chunk.data(), copied);
         stored += static_cast<int>(copied);
         if (FLastError != 0 || stored >= length)
             break;
-        if (!FInterPacketTimeout) {
+        // The rest of the answer is on its way at line speed: sleep for as
+        // long as it takes on the wire, so that it is taken in one read
+        // instead of waking up for every byte. The nap counts as part of the
+        // next wait for further bytes and takes at most half of it: a line
+        // that falls silent ends the call no sooner than one time-out after
+        // its last byte and no later than one and a half.
+        const int bound = std::max((FInterPacketTimeout ? timeout : timeLeft) / 2, 0);
+        const auto nap = std::min<std::chrono::microseconds>(LineTime(length - stored),
+                                                             std::chrono::milliseconds(bound));
+        if (nap.count() > 0)
+            std::this_thread::sleep_for(nap);
+        const int napMs =
+            static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(nap).count());
+        if (FInterPacketTimeout) {
+            wait = timeout - napMs;
+        } else {
             const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start);
             timeLeft -= static_cast<int>(spent.count());
@@ -468,6 +491,7 @@ int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
                 SetSynaError(ErrTimeout);
                 break;
             }
+            wait = timeLeft;
         }
     }
     if (chunk.size() > copied)

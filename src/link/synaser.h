@@ -2,6 +2,7 @@
 
 #include "serial_platform.h"
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 
@@ -123,6 +124,13 @@ private:
     bool ControlLinesPass();
     bool WaitRxEvent(int timeout);
     int FinishTransfer(const SerialPlatform::Transfer& transfer);
+    std::string ReadQueued();
+    // How long `bytes` characters take on the line at the configured settings;
+    // 0 when the line has not been configured.
+    std::chrono::microseconds LineTime(int bytes) const;
+
+    // Room for one read: more than any driver queue holds.
+    static constexpr std::size_t maxChunk = 4096;
 
     SerialPlatform::PortHandle Fhandle = SerialPlatform::InvalidPort;
     std::string FDevice;

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -40,6 +41,19 @@ double ProcessCpuMs() {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1000.0 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// How often this thread gave up the processor: each sleep in poll or a timer
+// counts once, as does each time it was preempted.
+struct ThreadLoad {
+    long switches = 0;
+    ThreadLoad operator-(const ThreadLoad& other) const { return {switches - other.switches}; }
+};
+
+ThreadLoad ThreadLoadNow() {
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw + usage.ru_nivcsw};
 }
 
 // Opens the peer's line the way the link does.
@@ -129,6 +143,26 @@ private slots:
         QCOMPARE(port.LastError(), 0);
         QCOMPARE(Prefix(buf.data(), 64), frame);
         QVERIFY(MsSince(start) > 200);
+    }
+
+    // A 64-byte answer trickling in at 19200 baud must not wake the reader
+    // once per byte: a waiting receive sleeps until the rest can have arrived.
+    void answerAtLineSpeedWakesTheReaderAFewTimes() {
+        PtyPeer peer;
+        TBlockSerial port;
+        Open(port, peer);
+        const Bytes frame = TestSupport::MakeReport(8, Sequence(58, 1));
+        std::array<std::uint8_t, 64> buf{};
+        // Two bytes a millisecond is about the line's pace; the first after 5 ms.
+        peer.Play(TestSupport::Trickle(frame, 2, 1, 5));
+        const ThreadLoad before = ThreadLoadNow();
+        QCOMPARE(port.RecvBufferEx(buf.data(), 64, 200), 64);
+        const ThreadLoad spent = ThreadLoadNow() - before;
+        QCOMPARE(port.LastError(), 0);
+        QCOMPARE(Prefix(buf.data(), 64), frame);
+        // One wake per byte (or per piece of two) would be 32 and more.
+        QVERIFY2(spent.switches <= 12, qPrintable(QString::number(spent.switches)));
+        QVERIFY(peer.WaitIdle(1000));
     }
 
     void closedObjectRefusesTransfers() {
