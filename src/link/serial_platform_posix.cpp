@@ -196,6 +196,10 @@ bool Close(PortHandle port) {
         std::lock_guard lock(extrasLock);
         Extras().erase(Fd(port));
     }
+    // The exclusive mode belongs to the terminal, not to this descriptor: a
+    // pseudo-terminal whose other end stays open keeps it after the close,
+    // and would refuse every later open by an ordinary user.
+    ::ioctl(Fd(port), TIOCNXCL);
     return ::close(Fd(port)) == 0;
 }
 
