@@ -3,6 +3,7 @@
 #include "ComSetup.h"
 #include "ErrorLog.h"
 #include "PanelStatusBar.h"
+#include "PermissionHint.h"
 #include "ReportSink.h"
 #include "synaser.h"
 
@@ -13,41 +14,10 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#ifndef _WIN32
-#include <cerrno>
-#include <grp.h>
-#include <sys/stat.h>
-#endif
-
 namespace {
 
 const QString ConnectCaption = QStringLiteral("Connect");
 const QString DisconnectCaption = QStringLiteral("Disconnect");
-
-// On Linux a serial device is usually reachable only by members of its group;
-// say which group, because "Permission denied" alone does not tell the user
-// what to do.
-QString PermissionHint(const QString& device, int code) {
-#ifndef _WIN32
-    if (code != EACCES && code != EPERM)
-        return {};
-    struct stat st {};
-    QString group;
-    if (::stat(device.toLocal8Bit().constData(), &st) == 0) {
-        if (const struct group* g = ::getgrgid(st.st_gid))
-            group = QString::fromLocal8Bit(g->gr_name);
-    }
-    if (group.isEmpty())
-        return QStringLiteral("\nYou need access to the serial device %1.").arg(device);
-    return QStringLiteral("\nYou need access to the serial device %1 (membership of the group "
-                          "\"%2\").")
-        .arg(device, group);
-#else
-    Q_UNUSED(device);
-    Q_UNUSED(code);
-    return {};
-#endif
-}
 
 } // namespace
 
@@ -149,7 +119,8 @@ void LinkController::Connect() {
         m_port->SetCommState();
         note();
         if (firstError != 0) {
-            ShowMessage(firstErrorDesc + PermissionHint(com, firstError));
+            ShowMessage(firstErrorDesc +
+                        PermissionHint(QString::fromStdString(m_port->Device()), firstError));
             DisconnectedDisplay();
             m_ui.Action2->setEnabled(true);
             m_ui.Timer2->stop();

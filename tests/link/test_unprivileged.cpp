@@ -1,3 +1,4 @@
+#include "PermissionHint.h"
 #include "PtyPeer.h"
 #include "synaser.h"
 
@@ -102,6 +103,70 @@ private slots:
             return "ok";
         });
         QCOMPARE(QString::fromStdString(result), QStringLiteral("ok"));
+    }
+
+    // A refused Connect names the device that was opened and the group that
+    // may use it; when no group may, only an administrator can help.
+    void permissionHintNamesDeviceAndGroup() {
+        const struct group* dialout = ::getgrnam("dialout");
+        if (!dialout)
+            QSKIP("no dialout group on this system");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QCOMPARE(::chmod(dir.path().toLocal8Bit().constData(), 0755), 0);
+        const QString node = dir.filePath(QStringLiteral("ttyDetector"));
+        const std::string nodePath = node.toStdString();
+        // A copy of the null device: a character device like a serial port.
+        QCOMPARE(::mknod(nodePath.c_str(), S_IFCHR | 0600, ::makedev(1, 3)), 0);
+        QCOMPARE(::chown(nodePath.c_str(), 0, dialout->gr_gid), 0);
+
+        const auto refusal = [](const std::string& name) {
+            return AsNobody([name]() -> std::string {
+                TBlockSerial port;
+                port.Connect(name);
+                return std::to_string(port.LastError()) +
+                       PermissionHint(QString::fromStdString(port.Device()), port.LastError())
+                           .toStdString();
+            });
+        };
+        const std::string denied = std::to_string(EACCES);
+
+        QCOMPARE(::chmod(nodePath.c_str(), 0660), 0);
+        QCOMPARE(QString::fromStdString(refusal(nodePath)),
+                 QString::fromStdString(denied) +
+                     QStringLiteral("\nYou need access to the serial device %1 (membership of "
+                                    "the group \"dialout\").")
+                         .arg(node));
+
+        // The group owns the device but may not use it; nor may anyone else
+        // but its owner, or others only read.
+        for (const mode_t mode : {0600, 0640, 0604}) {
+            QCOMPARE(::chmod(nodePath.c_str(), mode), 0);
+            QCOMPARE(QString::fromStdString(refusal(nodePath)),
+                     QString::fromStdString(denied) +
+                         QStringLiteral("\nYou need access to the serial device %1; an "
+                                        "administrator must grant it.")
+                             .arg(node));
+        }
+
+        // Open to all, the device is not refused (it fails later, being no
+        // terminal), and other failures get no hint.
+        QCOMPARE(::chmod(nodePath.c_str(), 0666), 0);
+        const std::string opened = refusal(nodePath);
+        QVERIFY2(opened.find("You need access") == std::string::npos &&
+                     opened.rfind("child:", 0) != 0,
+                 opened.c_str());
+        QCOMPARE(PermissionHint(node, ENOENT), QString());
+
+        // A COM name is refused as the device it stands for.
+        struct stat st {};
+        if (::stat("/dev/ttyS0", &st) == 0 && (st.st_mode & S_IWOTH) == 0) {
+            const QString hint = QString::fromStdString(refusal("COM1"));
+            QVERIFY2(hint.startsWith(QString::fromStdString(denied) +
+                                     QStringLiteral("\nYou need access to the serial device "
+                                                    "/dev/ttyS0")),
+                     qPrintable(hint));
+        }
     }
 };
 
