@@ -75,9 +75,14 @@ void ClearOsError();
 // The platform's own message text for an error number.
 std::string OsErrorText(int code);
 
-// The device name a zero-based COM number is opened under; empty when the
-// platform has no such form for that number (the name is then opened as typed).
-std::string ComDeviceName(int comNr);
+// The COM number of a port name that carries a number no port can have
+// ("COM-2", "/dev/ttyS-2", "COM99999999999").
+inline constexpr int NoPortNumber = -2;
+
+// The device a zero-based COM number (or NoPortNumber) is opened under. An
+// empty `device` means the name is opened as typed. False when the platform
+// refuses the name instead; the reason is then in LastOsError().
+bool ComDeviceName(int comNr, std::string& device);
 
 // Opens a port exclusively for reading and writing, for non-blocking
 // (overlapped) transfers and as a binary line. InvalidPort on failure.

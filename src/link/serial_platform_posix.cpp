@@ -151,10 +151,10 @@ std::string OsErrorText(int code) {
     return std::strerror(code);
 }
 
-std::string ComDeviceName(int comNr) {
-    if (comNr < 0)
-        return {};
-    return "/dev/ttyS" + std::to_string(comNr);
+bool ComDeviceName(int comNr, std::string& device) {
+    // A name whose number fits no port may still be a path: open it as typed.
+    device = comNr >= 0 ? "/dev/ttyS" + std::to_string(comNr) : std::string();
+    return true;
 }
 
 PortHandle Open(const std::string& device) {

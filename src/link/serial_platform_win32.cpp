@@ -187,8 +187,16 @@ std::string OsErrorText(int code) {
     return text;
 }
 
-std::string ComDeviceName(int comNr) {
-    return "\\\\.\\COM" + std::to_string(comNr + 1);
+bool ComDeviceName(int comNr, std::string& device) {
+    device.clear();
+    // A name whose number fits no port ("COM-2", "/dev/ttyS-2") must open
+    // neither another port nor a file of that name.
+    if (comNr < 0) {
+        ::SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    device = "\\\\.\\COM" + std::to_string(static_cast<long long>(comNr) + 1);
+    return true;
 }
 
 PortHandle Open(const std::string& device) {

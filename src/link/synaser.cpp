@@ -5,6 +5,8 @@
 #include <charconv>
 #include <chrono>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <thread>
 
 namespace Os = SerialPlatform;
@@ -17,19 +19,25 @@ std::string MessageFor(int code, const std::string& text) {
 }
 
 // Whole-string decimal integer with an optional sign and leading blanks, as a
-// user types a port number; `fallback` when it does not parse.
-int ParseIntOr(const std::string& text, int fallback) {
+// user types a port number; none when it does not parse. A number too long
+// for any integer comes back as the extreme of its sign: it names no port.
+std::optional<long long> ParseNumber(const std::string& text) {
     std::size_t start = text.find_first_not_of(' ');
     if (start == std::string::npos)
-        return fallback;
+        return std::nullopt;
     if (text[start] == '+')
         ++start;
     const char* first = text.data() + start;
     const char* last = text.data() + text.size();
-    int value = 0;
+    long long value = 0;
     const auto [end, ec] = std::from_chars(first, last, value);
-    if (ec != std::errc{} || end != last || first == last)
-        return fallback;
+    if (end != last || first == last)
+        return std::nullopt;
+    if (ec == std::errc::result_out_of_range)
+        return *first == '-' ? std::numeric_limits<long long>::min()
+                             : std::numeric_limits<long long>::max();
+    if (ec != std::errc{})
+        return std::nullopt;
     return value;
 }
 
@@ -39,16 +47,28 @@ std::string Upper(std::string text) {
     return text;
 }
 
-// Zero-based COM number of a port name, -1 when the name is not a COM name.
-// A COM name without a number counts as "COM0" and so gives -1 as well.
+// Zero-based COM number of a port name: -1 when the name is no port name, and
+// also for a COM name without a number ("COM", "COMX", "COM0"), which is
+// opened as typed; NoPortNumber when a COM name or a /dev/ttyS path carries a
+// number that no port can have.
 int ParseComNr(const std::string& name) {
+    constexpr long long largest = std::numeric_limits<int>::max();
     const std::string upper = Upper(name);
-    int comNr = -1;
-    if (upper.rfind("COM", 0) == 0)
-        comNr = ParseIntOr(upper.substr(3), 0) - 1;
-    if (upper.rfind("/DEV/TTYS", 0) == 0)
-        comNr = ParseIntOr(upper.substr(9), -2);
-    return comNr;
+    if (upper.rfind("COM", 0) == 0) {
+        const std::optional<long long> n = ParseNumber(upper.substr(3));
+        if (!n || *n == 0)
+            return -1;
+        if (*n < 1 || *n > largest)
+            return Os::NoPortNumber;
+        return static_cast<int>(*n - 1);
+    }
+    if (upper.rfind("/DEV/TTYS", 0) == 0) {
+        const std::optional<long long> n = ParseNumber(upper.substr(9));
+        if (!n || *n < 0 || *n > largest)
+            return Os::NoPortNumber;
+        return static_cast<int>(*n);
+    }
+    return -1;
 }
 
 } // namespace
@@ -189,7 +209,15 @@ void TBlockSerial::Connect(const std::string& comport) {
     FComNr = ParseComNr(comport);
     Os::ClearOsError();
     if (FComNr != -1) {
-        const std::string device = Os::ComDeviceName(FComNr);
+        std::string device;
+        if (!Os::ComDeviceName(FComNr, device)) {
+            // The platform has no port by that number and nothing else may
+            // be opened in its place.
+            SerialCheck(-1);
+            FComNr = -1;
+            ExceptCheck();
+            return;
+        }
         if (!device.empty())
             FDevice = device;
     }

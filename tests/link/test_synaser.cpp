@@ -287,6 +287,18 @@ private slots:
                                      << "/dev/ttyS2";
         QTest::newRow("other path") << "/dev/ttyUSB7"
                                     << "/dev/ttyUSB7";
+        // Numbers no port can have are no port numbers: the name is opened
+        // as typed, and no arithmetic on them may overflow.
+        QTest::newRow("lowest int") << "COM-2147483648"
+                                    << "COM-2147483648";
+        QTest::newRow("negative") << "COM-2"
+                                  << "COM-2";
+        QTest::newRow("too long") << "COM99999999999999999999"
+                                  << "COM99999999999999999999";
+        QTest::newRow("negative path") << "/dev/ttyS-2"
+                                       << "/dev/ttyS-2";
+        QTest::newRow("highest int path") << "/dev/ttyS2147483647"
+                                          << "/dev/ttyS2147483647";
     }
     void comNamesPickTheDevice() {
         QFETCH(QString, name);
