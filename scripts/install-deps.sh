@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    xvfb xauth imagemagick xdotool pulseaudio
+    xvfb xauth x11-utils imagemagick xdotool pulseaudio
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,6 +3,7 @@
 #include "ActionImages.h"
 #include "ActionMirror.h"
 #include "ComSetup.h"
+#include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
 
 #include <QCloseEvent>
@@ -52,7 +53,7 @@ void TMainForm::BuildDesign() {
     setFont(font);
 
     m_timer1->setObjectName("Timer1");
-    m_timer1->setInterval(1);
+    m_timer1->setInterval(FadeTickMs);
     m_timer2->setObjectName("Timer2");
     m_timer2->setInterval(10);
     connect(m_timer1, &QTimer::timeout, this, &TMainForm::Timer1Timer);
@@ -295,6 +296,9 @@ void TMainForm::SetWindowAlpha(int alpha) {
     // timing regardless.
     m_appliedAlpha = alpha & 0xFF;
     setWindowOpacity(m_appliedAlpha / 255.0);
+    // Each step must reach the screen in its own tick, not when some later
+    // input wakes the window system up.
+    FlushWindowSystem();
 }
 
 void TMainForm::SetComSetup(TFormCom* dialog) {
@@ -327,7 +331,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 
 void TMainForm::FormShow() {
     m_fade.StartFadeIn();
-    m_timer1->setInterval(1);
+    m_timer1->setInterval(FadeTickMs);
     m_timer1->start();
     if (onShowGraphSide)
         onShowGraphSide();

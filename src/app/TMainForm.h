@@ -67,6 +67,12 @@ public:
     // "SIREN1.WAV" in `folder` (any letter case), or an empty string.
     static QString FindSirenFile(const QString& folder);
 
+    // One fade step per tick: the 51 steps of a fade take about half a
+    // second, slow enough to be seen and quick enough that Exit ends the
+    // program promptly. (A 1 ms tick would finish the fade in some 50 ms,
+    // which nobody sees.)
+    static constexpr int FadeTickMs = 10;
+
     QTimer* Timer1() const { return m_timer1; }
     QTimer* Timer2() const { return m_timer2; }
     const FadeCounter& Fade() const { return m_fade; }

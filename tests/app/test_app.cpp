@@ -381,8 +381,8 @@ void TestApp::everyControlExistsWithItsKindAndRange() {
     QVERIFY(f.form.findChild<QMenu*>("File1"));
     QVERIFY(f.form.findChild<QMenu*>("PopupMenu2"));
 
-    // Timers: 1 ms fade, 10 ms poll, both idle until shown or connected.
-    QCOMPARE(Find<QTimer>(&f.form, "Timer1")->interval(), 1);
+    // Timers: the fade, 10 ms poll, both idle until shown or connected.
+    QCOMPARE(Find<QTimer>(&f.form, "Timer1")->interval(), TMainForm::FadeTickMs);
     QCOMPARE(Find<QTimer>(&f.form, "Timer2")->interval(), 10);
     QVERIFY(!f.form.Timer1()->isActive());
     QVERIFY(!f.form.Timer2()->isActive());
@@ -765,7 +765,7 @@ void TestApp::fadeInThenExitEndsAfter51Ticks() {
     w.show();
     QVERIFY(w.Timer1()->isActive());
     QVERIFY(w.Fade().FadingIn());
-    QCOMPARE(w.Timer1()->interval(), 1);
+    QCOMPARE(w.Timer1()->interval(), TMainForm::FadeTickMs);
     w.Timer1()->stop(); // the ticks are run by hand below
     w.Timer1()->start();
     QCOMPARE(RunFade(w), 51);
