@@ -3,6 +3,7 @@
 #include "ActionImages.h"
 #include "ActionMirror.h"
 #include "ComSetup.h"
+#include "LevelBarStyle.h"
 #include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
 
@@ -102,6 +103,11 @@ void TMainForm::BuildDesign() {
     connect(ui->StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         m_popupMenu2->popup(ui->StringGrid1->viewport()->mapToGlobal(pos));
     });
+
+    // An idle bar shows no fill, not even the edge line of an empty one.
+    auto* barStyle = new LevelBarStyle(this);
+    for (QProgressBar* bar : findChildren<QProgressBar*>())
+        bar->setStyle(barStyle);
 
     // The self-test background is lit red by the live view and otherwise
     // takes the button face colour of the window.

@@ -27,6 +27,13 @@ void TrackBar::setSelEnd(int position) {
     update();
 }
 
+void TrackBar::setBandColor(const QColor& colour) {
+    if (colour == m_bandColor)
+        return;
+    m_bandColor = colour;
+    update();
+}
+
 QRect TrackBar::selectionBandRect() const {
     // The band is drawn only inside the scale: a selection beyond the range
     // is shown at the nearest end, as the level bars do.
@@ -57,14 +64,24 @@ void TrackBar::paintEvent(QPaintEvent*) {
     QStyleOptionSlider opt;
     initStyleOption(&opt);
 
-    // Groove and ticks first, then the band, then the thumb on top of it so the
-    // band never hides the thumb the user drags.
-    opt.subControls = QStyle::SC_SliderGroove | QStyle::SC_SliderTickmarks;
+    // The groove is drawn here rather than by the style: styles fill it from
+    // one end to the thumb in the highlight colour, which would read as a
+    // second band. Then the ticks, the band, and the thumb on top so the band
+    // never hides the thumb the user drags.
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    const int width = std::max(4, groove.width() / 2);
+    const QRect channel(groove.center().x() - width / 2, groove.top(), width, groove.height());
+    painter.setPen(palette().color(QPalette::Mid));
+    painter.setBrush(palette().color(QPalette::Base));
+    painter.drawRect(channel.adjusted(0, 0, -1, -1));
+
+    opt.subControls = QStyle::SC_SliderTickmarks;
     painter.drawComplexControl(QStyle::CC_Slider, opt);
 
     const QRect band = selectionBandRect();
     if (!band.isEmpty())
-        painter.fillRect(band, palette().color(QPalette::Highlight));
+        painter.fillRect(band, m_bandColor);
 
     opt.subControls = QStyle::SC_SliderHandle;
     painter.drawComplexControl(QStyle::CC_Slider, opt);

@@ -2,7 +2,9 @@
 
 #include <QSlider>
 
-// Vertical track bar with a selection band. The axis is inverted: the
+// Vertical track bar with a selection band. The groove is drawn plain and the
+// band in a colour of its own, so the band reads as the one coloured bar
+// beside the thumb. The axis is inverted: the
 // position (QSlider::value) grows downward, minimum at the top, so a value
 // that should grow upward is stored as maximum + minimum - position.
 // valueChanged fires on user and program changes, including a setRange that
@@ -11,6 +13,7 @@ class TrackBar : public QSlider {
     Q_OBJECT
     Q_PROPERTY(int selStart READ selStart WRITE setSelStart)
     Q_PROPERTY(int selEnd READ selEnd WRITE setSelEnd)
+    Q_PROPERTY(QColor bandColor READ bandColor WRITE setBandColor)
 public:
     explicit TrackBar(QWidget* parent = nullptr);
 
@@ -18,6 +21,8 @@ public:
     int selEnd() const { return m_selEnd; }
     void setSelStart(int position);
     void setSelEnd(int position);
+    QColor bandColor() const { return m_bandColor; }
+    void setBandColor(const QColor& colour);
 
     // Where the band is drawn, in widget coordinates; empty when the band is
     // empty or lies wholly outside the range.
@@ -29,4 +34,6 @@ protected:
 private:
     int m_selStart = 0;
     int m_selEnd = 0;
+    // Amber: apart from the blue of the level bars and the gray of the thumb.
+    QColor m_bandColor{232, 140, 0};
 };

@@ -359,6 +359,7 @@ void TestApp::everyControlExistsWithItsKindAndRange() {
         QCOMPARE(bar->tickInterval(), 16);
         QCOMPARE(bar->tickPosition(), QSlider::TicksLeft);
         QCOMPARE(bar->selEnd(), bar->maximum());
+        QCOMPARE(bar->selStart(), bar->maximum()); // no band before the first status
         QCOMPARE(bar->orientation(), Qt::Vertical);
     }
     // Vertical channel scroll bars with 1 at the top end; horizontal time bars.

@@ -1,6 +1,7 @@
 // Change notification and addressing of the widgets the subsystems bind to.
 #include "BarPosition.h"
 #include "FindControl.h"
+#include "LevelBarStyle.h"
 #include "PanelStatusBar.h"
 #include "RadioGroup.h"
 #include "Shape.h"
@@ -17,6 +18,8 @@ class TestWidgets : public QObject {
 private slots:
     void trackBarNotifiesOnlyRealChanges();
     void trackBarAxisAndBand();
+    void trackBarBandOnPlainGroove();
+    void levelBarAtMinimumShowsNoFill();
     void radioGroupIndexRules();
     void radioGroupUserClick();
     void stringGridAddressing();
@@ -97,6 +100,58 @@ void TestWidgets::trackBarAxisAndBand() {
     QTest::keyClick(&bar, Qt::Key_Down);
     QTest::keyClick(&bar, Qt::Key_Down);
     QCOMPARE(bar.value(), 310);
+}
+
+void TestWidgets::trackBarBandOnPlainGroove() {
+    TrackBar bar;
+    bar.resize(48, 272);
+    bar.setRange(10, 500);
+    bar.setValue(255); // thumb in the middle
+    bar.setSelEnd(500);
+    bar.setSelStart(300); // a level of 200: the lower two fifths
+    const int x = bar.selectionBandRect().center().x(); // the groove's middle
+    const int above = bar.height() / 5;
+    const int below = bar.height() * 9 / 10;
+
+    // The band, from the low end up to a level, shows in its own colour
+    // below the thumb and leaves the groove above the thumb plain.
+    QImage img = bar.grab().toImage();
+    QCOMPARE(img.pixelColor(x, below), bar.bandColor());
+    QVERIFY(img.pixelColor(x, above) != bar.bandColor());
+    QVERIFY(bar.bandColor() != bar.palette().color(QPalette::Highlight));
+
+    // Without a band the groove looks the same on both sides of the thumb.
+    bar.setSelStart(500);
+    img = bar.grab().toImage();
+    QCOMPARE(img.pixelColor(x, above), img.pixelColor(x, below));
+}
+
+void TestWidgets::levelBarAtMinimumShowsNoFill() {
+    QWidget owner;
+    auto* bar = new QProgressBar(&owner);
+    bar->setOrientation(Qt::Vertical);
+    bar->setTextVisible(false);
+    bar->setRange(0, 700);
+    bar->setValue(0);
+    bar->resize(22, 256);
+    bar->setStyle(new LevelBarStyle(&owner));
+    // The fill's colour: clearly bluer than the grays of an empty bar.
+    const auto filledRows = [&] {
+        const QImage img = bar->grab().toImage();
+        int rows = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            bool filled = false;
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                filled = filled || c.blue() - c.red() > 40;
+            }
+            rows += filled;
+        }
+        return rows;
+    };
+    QCOMPARE(filledRows(), 0);
+    bar->setValue(350);
+    QVERIFY(filledRows() > 100); // the style still draws a real level
 }
 
 void TestWidgets::radioGroupIndexRules() {
