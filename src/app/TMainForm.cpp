@@ -3,6 +3,7 @@
 #include "ActionImages.h"
 #include "ActionMirror.h"
 #include "ComSetup.h"
+#include "KeyboardAccess.h"
 #include "LevelBarStyle.h"
 #include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
@@ -41,6 +42,7 @@ TMainForm::TMainForm(Wiring wiring, QWidget* parent)
     ui->setupUi(this);
     BuildDesign();
     FormCreate(QCoreApplication::applicationDirPath());
+    SetUpConfigurationControls(this);
 }
 
 TMainForm::~TMainForm() = default;

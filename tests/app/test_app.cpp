@@ -3,6 +3,7 @@
 // the fade and the only way out of the process.
 #include "FadeCounter.h"
 #include "FindControl.h"
+#include "FocusMark.h"
 #include "PanelStatusBar.h"
 #include "ProgramWindows.h"
 #include "RadioGroup.h"
@@ -13,6 +14,7 @@
 #include "TrackBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -270,6 +272,7 @@ private slots:
     void startUpCreatesTheThreeWindows();
     void sirenFileLookup();
     void logContextMenu();
+    void keyboardReachesEveryConfigurationControl();
 };
 
 void TestApp::fadeCounterSequences() {
@@ -952,6 +955,92 @@ void TestApp::logContextMenu() {
     emit grid->customContextMenuRequested(QPoint(50, 50));
     QTRY_VERIFY(menu->isVisible());
     menu->hide();
+}
+
+void TestApp::keyboardReachesEveryConfigurationControl() {
+    Form f;
+    TMainForm& w = f.form;
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    // As once a configuration has been shown: every output control enabled.
+    for (const char* name : kDisabledAtStart)
+        Find<QWidget>(&w, name)->setEnabled(true);
+
+    // What has focus, by name; an item of a radio group by group and caption.
+    const auto focused = [] {
+        QWidget* at = QApplication::focusWidget();
+        if (!at)
+            return QString();
+        if (auto* item = qobject_cast<QRadioButton*>(at))
+            return item->parentWidget()->objectName() + ':' + item->text();
+        return at->objectName();
+    };
+    QStringList expected{"TrackBar_MW_TRange",    "ScrollBar_MW_Nconv",    "ScrollBar_MW_Tconv",
+                         "ScrollBar_MW_NPulse",   "TrackBar_PIR1_TRange",  "ScrollBar_Pir1_Nconv",
+                         "ScrollBar_Pir1_Tconv",  "ScrollBar_Pir1_NPulse", "ComboBox_Pir1_Lens",
+                         "TrackBar_PIR2_TRange",  "ScrollBar_Pir2_Nconv",  "ScrollBar_Pir2_Tconv",
+                         "ScrollBar_Pir2_NPulse", "ComboBox_Pir2_Lens",    "CheckBox_EN_MW",
+                         "CheckBox_EN_PIR1",      "CheckBox_EN_PIR2",      "CheckBox_EN_ACC",
+                         "CheckBox_EN_TAMPER",    "CheckBox_EN_TempComp",  "CheckBox_AutoTest",
+                         "CheckBox_EN_LED",       "CheckBox_NOISE_MW",     "CheckBox_NOISE_PIR1",
+                         "CheckBox_NOISE_PIR2"};
+    for (int out = 1; out <= 3; ++out) {
+        expected << QString("CheckBox_Out%1Enable").arg(out);
+        // A radio group is one stop, at its chosen item (the first while
+        // none is chosen); the arrows move within it.
+        expected << QString("RadioGroup_FuncOut%1:AND").arg(out);
+        for (const char* tech : {"Mw", "Pir1", "Pir2"})
+            expected << QString("CheckBox_Out%1%2").arg(out).arg(tech);
+    }
+    for (int out = 1; out <= 3; ++out)
+        expected << QString("RadioGroup_NCOut%1:NC").arg(out);
+    expected << "ScrollBar_TimeAnd1";
+
+    Find<QWidget>(&w, "TrackBar_MW_TRange")->setFocus(Qt::TabFocusReason);
+    QStringList visited;
+    for (int i = 0; i < expected.size(); ++i) {
+        visited << focused();
+        QWidget* control = QApplication::focusWidget();
+        // The focused control is marked, with the ring around it.
+        const auto* mark = w.findChild<FocusMark*>();
+        QVERIFY2(mark && mark->isVisible() && mark->Marked() == control,
+                 qPrintable(visited.last()));
+        QVERIFY(mark->geometry().contains(control->geometry()));
+        QTest::keyClick(control, Qt::Key_Tab);
+    }
+    QCOMPARE(visited, expected);
+
+    // The arrow keys change every slider, scroll bar and list.
+    int moved = 0;
+    for (QWidget* control : w.findChildren<QWidget*>()) {
+        const QString name = control->objectName();
+        if (!expected.contains(name) || name.startsWith("CheckBox_"))
+            continue;
+        control->setFocus(Qt::TabFocusReason);
+        Qt::Key key = Qt::Key_Down;
+        const auto* slider = qobject_cast<QAbstractSlider*>(control);
+        const auto value = [control, slider] {
+            return slider ? slider->value() : static_cast<QComboBox*>(control)->currentIndex();
+        };
+        if (auto* s = qobject_cast<QAbstractSlider*>(control)) {
+            s->setValue((s->minimum() + s->maximum()) / 2);
+            if (s->orientation() == Qt::Horizontal)
+                key = Qt::Key_Right;
+        }
+        const int before = value();
+        QTest::keyClick(control, key);
+        QVERIFY2(value() != before, qPrintable(name));
+        ++moved;
+    }
+    QCOMPARE(moved, 15); // the visible sliders, scroll bars and lens lists
+    // In a radio group the arrows move the choice to the next item.
+    auto* function = Find<RadioGroup>(&w, "RadioGroup_FuncOut2");
+    function->setItemIndex(0);
+    QRadioButton* first = function->findChildren<QRadioButton*>().first();
+    first->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(first, Qt::Key_Down);
+    QCOMPARE(function->itemIndex(), 1);
 }
 
 QTEST_MAIN(TestApp)

@@ -14,10 +14,12 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include <memory>
 
@@ -195,6 +197,56 @@ private slots:
         view.reset();
         form.reset();
         link.reset();
+    }
+
+    // Turning the wheel over the form, as when scrolling the SETUP box, must
+    // not reconfigure the detector: a slider, scroll bar or lens list takes
+    // the wheel only once the user has focused it.
+    void wheelMovesOnlyAFocusedControl() {
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        Connect();
+        Receive(SamplePayload());
+        QVERIFY(!link->Link.WritePending);
+
+        const auto turn = [](QWidget* control) {
+            const QPointF at = QRectF(control->rect()).center();
+            QWheelEvent wheel(at, control->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(control, &wheel);
+        };
+        const auto state = [](QWidget* control) {
+            if (auto* list = qobject_cast<QComboBox*>(control))
+                return list->currentIndex();
+            return static_cast<QAbstractSlider*>(control)->value();
+        };
+        QList<QWidget*> controls;
+        for (QWidget* w : form->findChildren<QWidget*>())
+            if (w->objectName().startsWith("ScrollBar_") ||
+                w->objectName().startsWith("TrackBar_") || w->objectName().startsWith("ComboBox_"))
+                controls << w;
+        QCOMPARE(controls.size(), 19);
+
+        QScrollBar* setupScroll = Ctl<QScrollArea>("ScrollBox1")->verticalScrollBar();
+        const int setupTop = setupScroll->value();
+        for (QWidget* control : controls) {
+            const int before = state(control);
+            turn(control);
+            QVERIFY2(state(control) == before, qPrintable(control->objectName()));
+        }
+        QCOMPARE(buildsPolling, 0);
+        QVERIFY(!link->Link.WritePending);
+        QVERIFY(setupScroll->value() > setupTop); // the SETUP box scrolled instead
+
+        // Focused, a control takes the wheel and the change goes out.
+        auto* speed = Ctl<QScrollBar>("ScrollBar_Pir1_Tconv");
+        speed->setFocus();
+        QVERIFY(speed->hasFocus());
+        const int before = speed->value();
+        turn(speed);
+        QVERIFY(speed->value() != before);
+        QVERIFY(link->Link.WritePending);
     }
 
     void missingControlIsReportedAtOnce() {
