@@ -5,6 +5,7 @@
 #include "ComSetup.h"
 #include "KeyboardAccess.h"
 #include "LevelBarStyle.h"
+#include "TMainFormNames.h"
 #include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
 
@@ -43,6 +44,7 @@ TMainForm::TMainForm(Wiring wiring, QWidget* parent)
     BuildDesign();
     FormCreate(QCoreApplication::applicationDirPath());
     SetUpConfigurationControls(this);
+    NameMainFormControls(this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -113,6 +115,7 @@ void TMainForm::BuildDesign() {
 
     // The self-test background is lit red by the live view and otherwise
     // takes the button face colour of the window.
+    ui->Shape_DiagnosticOn->setOffColor(palette().color(QPalette::Button));
     ui->Shape_DiagnosticOn->setBrushColor(palette().color(QPalette::Button));
 
     // Fixed frame with a close box only; the menu bar sits above the client area.

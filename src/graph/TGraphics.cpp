@@ -2,6 +2,7 @@
 
 #include "GraphDrawing.h"
 #include "GraphImage.h"
+#include "TGraphicsNames.h"
 #include "ui_TGraphics.h"
 
 #include <QEvent>
@@ -15,6 +16,7 @@ TGraphics::TGraphics(QWidget* parent)
               Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       m_ui(std::make_unique<Ui::TGraphics>()) {
     m_ui->setupUi(this);
+    NameGraphicsControls(this);
     imgScreen = m_ui->imgScreen;
     GroupBox1 = m_ui->GroupBox1;
     Clear1 = m_ui->Clear1;

@@ -1,5 +1,6 @@
 #include "ComSetup.h"
 
+#include "ComSetupNames.h"
 #include "PortScan.h"
 #include "ui_ComSetup.h"
 
@@ -13,6 +14,7 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
       ui(std::make_unique<Ui::TFormCom>()), m_connectAction(connectAction),
       m_showMessage(std::move(showMessage)) {
     ui->setupUi(this);
+    NameComSetupControls(this);
     setFixedSize(193, 170);
     setModal(false);
     if (!m_showMessage) {

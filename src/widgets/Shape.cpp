@@ -5,15 +5,33 @@
 
 Shape::Shape(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    describeState();
 }
 
 void Shape::setBrushColor(const QColor& colour) {
     if (colour == m_brush)
         return;
     m_brush = colour;
+    describeState();
     // A lamp must show its new state at once, also while a poll tick keeps
     // the event loop busy.
     repaint();
+}
+
+void Shape::setOffColor(const QColor& colour) {
+    m_off = colour;
+    describeState();
+}
+
+void Shape::setLitText(const QString& word) {
+    m_litText = word;
+    describeState();
+}
+
+void Shape::describeState() {
+    const QString state = m_brush == m_off ? QStringLiteral("off") : m_litText;
+    if (accessibleDescription() != state)
+        setAccessibleDescription(state);
 }
 
 void Shape::setShapeType(ShapeType type) {

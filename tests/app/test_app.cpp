@@ -4,15 +4,18 @@
 #include "FadeCounter.h"
 #include "FindControl.h"
 #include "FocusMark.h"
+#include "GraphImage.h"
 #include "PanelStatusBar.h"
 #include "ProgramWindows.h"
 #include "RadioGroup.h"
 #include "Shape.h"
 #include "StringGrid.h"
+#include "Subsystems.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "TrackBar.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -31,6 +34,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <array>
 #include <optional>
 
 namespace {
@@ -273,6 +277,8 @@ private slots:
     void sirenFileLookup();
     void logContextMenu();
     void keyboardReachesEveryConfigurationControl();
+    void everyControlHasAnAccessibleName();
+    void lampsDescribeTheirState();
 };
 
 void TestApp::fadeCounterSequences() {
@@ -1041,6 +1047,75 @@ void TestApp::keyboardReachesEveryConfigurationControl() {
     first->setFocus(Qt::TabFocusReason);
     QTest::keyClick(first, Qt::Key_Down);
     QCOMPARE(function->itemIndex(), 1);
+}
+
+void TestApp::everyControlHasAnAccessibleName() {
+    ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::FormOnly,
+                                                  [](const auto&) { return QStringList{"COM1"}; });
+    const QList<QWidget*> forms{windows.mainForm.get(), windows.formCom, windows.graphics.get()};
+    QStringList unnamed;
+    int checked = 0;
+    for (QWidget* form : forms) {
+        QList<QWidget*> widgets = form->findChildren<QWidget*>();
+        widgets.prepend(form);
+        for (QWidget* w : widgets) {
+            // The forms' own controls and the items of radio groups; parts
+            // the toolkit builds inside its widgets (scroll bars of scroll
+            // areas, list popups, overflow buttons) are announced by it.
+            const QString objectName = w->objectName();
+            if ((objectName.isEmpty() || objectName.startsWith("qt_")) &&
+                !qobject_cast<RadioGroup*>(w->parentWidget()))
+                continue;
+            const bool interactive =
+                w->focusPolicy() != Qt::NoFocus || qobject_cast<QAbstractButton*>(w) ||
+                qobject_cast<QAbstractSlider*>(w) || qobject_cast<QComboBox*>(w);
+            const bool indicator = qobject_cast<QProgressBar*>(w) || qobject_cast<Shape*>(w) ||
+                                   qobject_cast<GraphImage*>(w);
+            if (!interactive && !indicator)
+                continue;
+            ++checked;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            if (!a || a->text(QAccessible::Name).trimmed().isEmpty())
+                unnamed << QString("%1 %2 (in %3)")
+                               .arg(w->metaObject()->className(), w->objectName(),
+                                    w->parentWidget() ? w->parentWidget()->objectName() : "");
+        }
+    }
+    QVERIFY(checked > 100);
+    QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join("\n")));
+}
+
+void TestApp::lampsDescribeTheirState() {
+    ProgramWindows windows =
+        CreateProgramWindows(TMainForm::Wiring::Full, [](const auto&) { return QStringList{}; });
+    TMainForm& w = *windows.mainForm;
+    const QList<Shape*> lamps = w.findChildren<Shape*>();
+    QCOMPARE(lamps.size(), 19);
+    const auto describe = [&] {
+        QStringList states;
+        for (const Shape* lamp : lamps)
+            states << lamp->objectName() + ' ' + lamp->accessibleDescription();
+        return states;
+    };
+    const auto expect = [&](const char* fault, const char* lit) {
+        QStringList states;
+        for (const Shape* lamp : lamps) {
+            const QString name = lamp->objectName();
+            const bool driven = !name.startsWith("Shape_Mask"); // no report lights these
+            states << name + ' ' + (!driven ? "off" : name.startsWith("Shape_Led") ? fault : lit);
+        }
+        return states;
+    };
+    QCOMPARE(describe(), expect("off", "off"));
+
+    // A status with every detection, output and fault flag set, then a quiet one.
+    std::array<std::uint8_t, 58> status{};
+    status[48] = status[49] = status[50] = status[51] = 0xFF;
+    w.GetSubsystems()->LiveStatusReport(status.data());
+    QCOMPARE(describe(), expect("fault", "on"));
+    status.fill(0);
+    w.GetSubsystems()->LiveStatusReport(status.data());
+    QCOMPARE(describe(), expect("off", "off"));
 }
 
 QTEST_MAIN(TestApp)
