@@ -6,6 +6,7 @@
 FocusMark::FocusMark(QWidget* window) : QFocusFrame(window) {
     setObjectName("FocusMark");
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    hide(); // until a marked control takes focus; it would show with the window
     connect(qApp, &QApplication::focusChanged, this,
             [this](QWidget*, QWidget* now) { FocusChanged(now); });
 }
