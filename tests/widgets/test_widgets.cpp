@@ -108,7 +108,7 @@ void TestWidgets::trackBarBandOnPlainGroove() {
     bar.setRange(10, 500);
     bar.setValue(255); // thumb in the middle
     bar.setSelEnd(500);
-    bar.setSelStart(300); // a level of 200: the lower two fifths
+    bar.setSelStart(300);                               // a level of 200: the lower two fifths
     const int x = bar.selectionBandRect().center().x(); // the groove's middle
     const int above = bar.height() / 5;
     const int below = bar.height() * 9 / 10;
