@@ -9,7 +9,14 @@ GraphImage::GraphImage(QWidget* parent) : QWidget(parent) {
 }
 
 void GraphImage::paintEvent(QPaintEvent* event) {
+    // The picture is redrawn for every status: copy only what is exposed,
+    // and clear only what the picture does not cover.
     QPainter painter(this);
-    painter.fillRect(event->rect(), Qt::black);
-    painter.drawImage(0, 0, m_image);
+    const QRect exposed = event->rect();
+    const QRect picture = exposed.intersected(m_image.rect());
+    if (!picture.isEmpty())
+        painter.drawImage(picture.topLeft(), m_image, picture);
+    const QRegion uncovered = QRegion(exposed).subtracted(QRegion(picture));
+    for (const QRect& rest : uncovered)
+        painter.fillRect(rest, Qt::black);
 }

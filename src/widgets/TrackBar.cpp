@@ -11,20 +11,33 @@ TrackBar::TrackBar(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setInvertedAppearance(true);
     setInvertedControls(true);
     setTickPosition(QSlider::TicksLeft);
+    // The band follows every live status; painting its own background keeps
+    // each move from repainting the group box and the page beneath it.
+    setAutoFillBackground(true);
 }
 
 void TrackBar::setSelStart(int position) {
     if (position == m_selStart)
         return;
+    const QRect before = selectionBandRect();
     m_selStart = position;
-    update();
+    RepaintBandChange(before);
 }
 
 void TrackBar::setSelEnd(int position) {
     if (position == m_selEnd)
         return;
+    const QRect before = selectionBandRect();
     m_selEnd = position;
-    update();
+    RepaintBandChange(before);
+}
+
+// Many selection changes move the band by less than a pixel: only a band
+// that looks different is drawn again, and only where it changed.
+void TrackBar::RepaintBandChange(const QRect& before) {
+    const QRect after = selectionBandRect();
+    if (after != before)
+        update(before.united(after).adjusted(-1, -1, 1, 1));
 }
 
 void TrackBar::setBandColor(const QColor& colour) {

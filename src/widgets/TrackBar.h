@@ -32,6 +32,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void RepaintBandChange(const QRect& before);
+
     int m_selStart = 0;
     int m_selEnd = 0;
     // Amber: apart from the blue of the level bars and the gray of the thumb.

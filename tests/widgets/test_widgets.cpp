@@ -18,6 +18,7 @@ class TestWidgets : public QObject {
 private slots:
     void trackBarNotifiesOnlyRealChanges();
     void trackBarAxisAndBand();
+    void bandMovesRepaintTheBarAlone();
     void trackBarBandOnPlainGroove();
     void levelBarAtMinimumShowsNoFill();
     void radioGroupIndexRules();
@@ -124,6 +125,44 @@ void TestWidgets::trackBarBandOnPlainGroove() {
     bar.setSelStart(500);
     img = bar.grab().toImage();
     QCOMPARE(img.pixelColor(x, above), img.pixelColor(x, below));
+}
+
+namespace {
+struct PaintCount : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+} // namespace
+
+void TestWidgets::bandMovesRepaintTheBarAlone() {
+    // The band follows every live status, 26 a second: a move too small to
+    // see repaints nothing, and a visible one repaints the bar but not the
+    // page behind it.
+    QWidget page;
+    page.resize(100, 300);
+    auto* bar = new TrackBar(&page);
+    bar->setGeometry(10, 10, 48, 272);
+    bar->setRange(10, 30000);
+    bar->setSelEnd(30000);
+    bar->setSelStart(15000);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    PaintCount onBar, onPage;
+    bar->installEventFilter(&onBar);
+    page.installEventFilter(&onPage);
+    QTest::qWait(50);
+    onBar.paints = onPage.paints = 0;
+
+    bar->setSelStart(15001); // well under a pixel on this scale
+    QTest::qWait(50);
+    QCOMPARE(onBar.paints, 0);
+    bar->setSelStart(5000);
+    QTRY_COMPARE(onBar.paints, 1);
+    QTest::qWait(50);
+    QCOMPARE(onPage.paints, 0);
 }
 
 void TestWidgets::levelBarAtMinimumShowsNoFill() {
