@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the tool needs to build, test and run.
+# Installs the Debian packages the tool needs to build, test and run, or
+# the packages named as arguments instead.
 # Skips apt entirely when everything is present already.
 set -euo pipefail
-packages=(
+packages=("$@")
+[ $# -gt 0 ] || packages=(
     build-essential cmake ninja-build pkg-config
     qt6-base-dev qt6-multimedia-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good

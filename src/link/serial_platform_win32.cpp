@@ -11,7 +11,10 @@
 #endif
 #include <windows.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace SerialPlatform {
 
@@ -109,48 +112,85 @@ void FromSystem(const ::DCB& from, TDCB& to) {
     to.wReserved1 = from.wReserved1;
 }
 
-// One overlapped transfer, waited for on the port handle up to the deadlock
-// time-out. The overlapped record lives on this stack frame, so the transfer
-// must be over, finished or aborted, before the function returns.
-template <typename Start>
-Transfer Overlapped(HANDLE port, int deadlockMs, DWORD abortFlag, Start start) {
-    Transfer t;
+// How long an operation that was told to stop may take to end. A driver
+// ends a cancelled operation at once; one that does not is not waited for
+// any longer than this, so a stuck driver can never hold the caller.
+constexpr DWORD CancelWaitMs = 500;
+
+// The record of one overlapped operation together with the bytes it moves.
+// It lives on the heap so that an operation which will not end, even when
+// cancelled, can be left behind: the driver may still write into the record
+// and the buffer later, and must never find freed memory there.
+struct Operation {
     OVERLAPPED overlapped{};
+    DWORD eventMask = 0;
+    std::vector<unsigned char> data;
+};
+
+bool Finished(const Operation& op) {
+    return HasOverlappedIoCompleted(&op.overlapped); // a macro, hence no ::
+}
+
+// Ends an operation still under way. The purge is what the driver is asked
+// first; not every driver honours it for an operation already started, so
+// the operation is cancelled as well. `waitOn` is what signals its end (the
+// port handle, or the operation's own event). True with the result collected
+// when it ended within the bounded wait; false when it had to be abandoned,
+// in which case the record is deliberately leaked.
+bool Cancel(HANDLE port, std::unique_ptr<Operation>& op, DWORD purgeFlag, HANDLE waitOn,
+            DWORD& moved, DWORD& error) {
+    if (purgeFlag != 0)
+        ::PurgeComm(port, purgeFlag);
+    if (!Finished(*op)) {
+        ::CancelIoEx(port, &op->overlapped);
+        ::WaitForSingleObject(waitOn, CancelWaitMs);
+    }
+    if (!Finished(*op)) {
+        static_cast<void>(op.release());
+        error = WAIT_TIMEOUT;
+        return false;
+    }
+    error = ::GetOverlappedResult(port, &op->overlapped, &moved, FALSE) ? ERROR_SUCCESS
+                                                                        : ::GetLastError();
+    return true;
+}
+
+// One overlapped transfer, waited for on the port handle up to the deadlock
+// time-out. A transfer that has not finished by then is stopped and counts as
+// timed out, with what moved before the stop.
+template <typename Start>
+Transfer Overlapped(HANDLE port, int deadlockMs, DWORD abortFlag, std::unique_ptr<Operation>& op,
+                    Start start) {
+    Transfer t;
     DWORD moved = 0;
-    if (!start(&overlapped)) {
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_IO_PENDING) {
+    if (start(*op)) {
+        if (!::GetOverlappedResult(port, &op->overlapped, &moved, FALSE)) {
             t.status = Transfer::Failed;
-            t.error = static_cast<int>(error);
-            return t;
+            t.error = static_cast<int>(::GetLastError());
         }
+    } else if (const DWORD error = ::GetLastError(); error != ERROR_IO_PENDING) {
+        t.status = Transfer::Failed;
+        t.error = static_cast<int>(error);
+    } else {
         const DWORD wait =
             ::WaitForSingleObject(port, static_cast<DWORD>(deadlockMs > 0 ? deadlockMs : 0));
-        if (wait == WAIT_TIMEOUT) {
-            ::PurgeComm(port, abortFlag);
-            t.status = Transfer::TimedOut;
-        } else if (wait != WAIT_OBJECT_0) {
-            const DWORD waitError = ::GetLastError();
-            ::PurgeComm(port, abortFlag);
+        if (wait == WAIT_FAILED) {
             t.status = Transfer::Failed;
-            t.error = static_cast<int>(waitError);
+            t.error = static_cast<int>(::GetLastError());
+        } else if (!Finished(*op)) {
+            t.status = Transfer::TimedOut;
         }
-    }
-    if (!::GetOverlappedResult(port, &overlapped, &moved, FALSE)) {
-        DWORD error = ::GetLastError();
-        if (error == ERROR_IO_INCOMPLETE) {
-            // Still under way: the record must outlive the transfer, so abort
-            // it and collect the end, which after the purge comes at once.
-            ::PurgeComm(port, abortFlag);
-            if (::GetOverlappedResult(port, &overlapped, &moved, TRUE))
-                error = ERROR_SUCCESS;
-            else
-                error = ::GetLastError();
+        DWORD end = ERROR_SUCCESS;
+        if (Finished(*op)) {
+            if (!::GetOverlappedResult(port, &op->overlapped, &moved, FALSE))
+                end = ::GetLastError();
+        } else if (!Cancel(port, op, abortFlag, port, moved, end)) {
+            moved = 0; // abandoned: what it moved is unknown
         }
-        if (error != ERROR_SUCCESS && error != ERROR_OPERATION_ABORTED &&
+        if (end != ERROR_SUCCESS && end != ERROR_OPERATION_ABORTED && end != WAIT_TIMEOUT &&
             t.status == Transfer::Done) {
             t.status = Transfer::Failed;
-            t.error = static_cast<int>(error);
+            t.error = static_cast<int>(end);
         }
     }
     t.count = static_cast<int>(moved);
@@ -278,16 +318,26 @@ bool ClearErrors(PortHandle port, QueueStatus& status) {
 
 Transfer Write(PortHandle port, const void* data, std::size_t length, int deadlockMs) {
     const HANDLE h = AsHandle(port);
-    return Overlapped(h, deadlockMs, PURGE_TXABORT, [&](OVERLAPPED* overlapped) {
-        return ::WriteFile(h, data, static_cast<DWORD>(length), nullptr, overlapped) != FALSE;
+    auto op = std::make_unique<Operation>();
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    op->data.assign(bytes, bytes + length);
+    return Overlapped(h, deadlockMs, PURGE_TXABORT, op, [h](Operation& o) {
+        return ::WriteFile(h, o.data.data(), static_cast<DWORD>(o.data.size()), nullptr,
+                           &o.overlapped) != FALSE;
     });
 }
 
 Transfer Read(PortHandle port, void* data, std::size_t length, int deadlockMs) {
     const HANDLE h = AsHandle(port);
-    return Overlapped(h, deadlockMs, PURGE_RXABORT, [&](OVERLAPPED* overlapped) {
-        return ::ReadFile(h, data, static_cast<DWORD>(length), nullptr, overlapped) != FALSE;
+    auto op = std::make_unique<Operation>();
+    op->data.resize(length);
+    const Transfer t = Overlapped(h, deadlockMs, PURGE_RXABORT, op, [h](Operation& o) {
+        return ::ReadFile(h, o.data.data(), static_cast<DWORD>(o.data.size()), nullptr,
+                          &o.overlapped) != FALSE;
     });
+    if (op && t.count > 0) // an abandoned read (op released) counts nothing
+        std::memcpy(data, op->data.data(), static_cast<std::size_t>(t.count));
+    return t;
 }
 
 WaitResult WaitForInput(PortHandle port, int timeoutMs) {
@@ -297,6 +347,7 @@ WaitResult WaitForInput(PortHandle port, int timeoutMs) {
         return WaitResult::Failed;
     WaitResult result = WaitResult::Quiet;
     DWORD failure = ERROR_SUCCESS;
+    bool abandoned = false;
     ::SetCommMask(h, EV_RXCHAR);
 
     DWORD errors = 0;
@@ -307,25 +358,32 @@ WaitResult WaitForInput(PortHandle port, int timeoutMs) {
     } else if (comStat.cbInQue > 0) {
         result = WaitResult::DataReady;
     } else {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = event;
-        DWORD mask = 0;
-        if (::WaitCommEvent(h, &mask, &overlapped)) {
-            result = (mask & EV_RXCHAR) ? WaitResult::DataReady : WaitResult::Quiet;
+        auto op = std::make_unique<Operation>();
+        op->overlapped.hEvent = event;
+        if (::WaitCommEvent(h, &op->eventMask, &op->overlapped)) {
+            result = (op->eventMask & EV_RXCHAR) ? WaitResult::DataReady : WaitResult::Quiet;
         } else if (::GetLastError() == ERROR_IO_PENDING) {
-            // The wait's own result does not matter: clearing the mask ends
-            // a wait still pending with an empty mask, and the overlapped
-            // result is always collected, so `mask` and the record are free
-            // again when this block ends.
+            // The wait's own result does not matter: clearing the mask ends a
+            // wait still pending with an empty mask, and a driver that ignores
+            // that is cancelled; either way the wait is over, or abandoned,
+            // within a bounded time.
             ::WaitForSingleObject(event, static_cast<DWORD>(timeoutMs > 0 ? timeoutMs : 0));
             ::SetCommMask(h, 0);
             DWORD unused = 0;
-            if (::GetOverlappedResult(h, &overlapped, &unused, TRUE)) {
-                result = (mask & EV_RXCHAR) ? WaitResult::DataReady : WaitResult::Quiet;
-            } else {
-                failure = ::GetLastError();
-                result =
-                    failure == ERROR_OPERATION_ABORTED ? WaitResult::Quiet : WaitResult::Failed;
+            DWORD end = ERROR_SUCCESS;
+            if (Finished(*op)) {
+                if (!::GetOverlappedResult(h, &op->overlapped, &unused, FALSE))
+                    end = ::GetLastError();
+            } else if (!Cancel(h, op, 0, event, unused, end)) {
+                abandoned = true; // the event stays with the abandoned record
+            }
+            if (end == ERROR_SUCCESS)
+                result = (op->eventMask & EV_RXCHAR) ? WaitResult::DataReady : WaitResult::Quiet;
+            else if (end == ERROR_OPERATION_ABORTED || end == WAIT_TIMEOUT)
+                result = WaitResult::Quiet;
+            else {
+                failure = end;
+                result = WaitResult::Failed;
             }
         } else {
             failure = ::GetLastError();
@@ -333,7 +391,8 @@ WaitResult WaitForInput(PortHandle port, int timeoutMs) {
         }
     }
     ::SetCommMask(h, 0);
-    ::CloseHandle(event);
+    if (!abandoned)
+        ::CloseHandle(event);
     if (result == WaitResult::Failed)
         ::SetLastError(failure);
     return result;
