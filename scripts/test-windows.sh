@@ -9,11 +9,22 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-windows}")
-limit=${WIN_TEST_TIMEOUT:-300}
+export WINEPREFIX="$BUILD_DIR/wineprefix"
+wine=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
 
 if [ -z "${WIN_TEST_BOUNDED:-}" ]; then
-    # Bound the whole run; a hung Wine must not hang CI.
-    WIN_TEST_BOUNDED=1 exec timeout --kill-after=10 "$limit" "$0" "$@"
+    # The whole run is bounded, and afterwards this prefix's wineserver is
+    # stopped, which also ends any Wine process a hung run left behind.
+    set +e
+    WIN_TEST_BOUNDED=1 timeout --kill-after=10 "${WIN_TEST_TIMEOUT:-300}" "$0" "$@"
+    status=$?
+    [ $status -eq 124 ] && echo "test-windows.sh: stopped after ${WIN_TEST_TIMEOUT:-300} s"
+    if [ -x "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
+        "$wineserver" -k 2>/dev/null
+        "$wineserver" -w 2>/dev/null
+    fi
+    exit $status
 fi
 
 scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix wine wine64
@@ -32,15 +43,10 @@ gcc -std=c11 -O2 -Wall -Wextra -Werror -shared -fPIC tests/win32/modem_shim.c -l
     -o "$BUILD_DIR/modem_shim.so" &
 for job in $(jobs -p); do wait "$job"; done
 
-export WINEPREFIX="$BUILD_DIR/wineprefix"
 export WINEDEBUG=-all
 # No Mono or Gecko installer dialogs, no menu entries: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY
-wine=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-stop_wine() { "$wineserver" -k 2>/dev/null || true; "$wineserver" -w 2>/dev/null || true; }
-trap stop_wine EXIT
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the Wine prefix $WINEPREFIX"

@@ -45,6 +45,10 @@ bool CheckEqual(const A& a, const B& b, const char* what, const char* file, int 
     return Check(a == b, out.str(), file, line);
 }
 
+// Prints the summary line "N passed, M failed" (after the number of skipped
+// checks, if any) and returns the exit status for the run.
+int Summary();
+
 // Counts a crash as a failure and ends the run with the summary, instead of
 // Wine's debugger waiting for someone to attach.
 void ReportCrashes();
