@@ -11,8 +11,11 @@
 #endif
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -110,6 +113,26 @@ void FromSystem(const ::DCB& from, TDCB& to) {
     to.EofChar = from.EofChar;
     to.EvtChar = from.EvtChar;
     to.wReserved1 = from.wReserved1;
+}
+
+// Line-error flags that a look at the input queue took from the driver.
+// The driver hands each flag out only once, so they are held here until
+// ClearErrors reports them with its own.
+std::mutex heldLock;
+std::map<HANDLE, DWORD>& HeldErrors() {
+    static std::map<HANDLE, DWORD> held;
+    return held;
+}
+
+bool PeekQueue(HANDLE port, COMSTAT& comStat) {
+    DWORD errors = 0;
+    if (!::ClearCommError(port, &errors, &comStat))
+        return false;
+    if (errors != 0) {
+        std::lock_guard lock(heldLock);
+        HeldErrors()[port] |= errors;
+    }
+    return true;
 }
 
 // How long an operation that was told to stop may take to end. A driver
@@ -248,6 +271,10 @@ PortHandle Open(const std::string& device) {
 }
 
 bool Close(PortHandle port) {
+    {
+        std::lock_guard lock(heldLock);
+        HeldErrors().erase(AsHandle(port));
+    }
     return ::CloseHandle(AsHandle(port)) != FALSE;
 }
 
@@ -310,6 +337,14 @@ bool ClearErrors(PortHandle port, QueueStatus& status) {
     COMSTAT comStat{};
     if (!::ClearCommError(AsHandle(port), &errors, &comStat))
         return false;
+    {
+        std::lock_guard lock(heldLock);
+        const auto held = HeldErrors().find(AsHandle(port));
+        if (held != HeldErrors().end()) {
+            errors |= held->second;
+            HeldErrors().erase(held);
+        }
+    }
     status.errors = errors;
     status.inQueue = comStat.cbInQue;
     status.outQueue = comStat.cbOutQue;
@@ -329,6 +364,19 @@ Transfer Write(PortHandle port, const void* data, std::size_t length, int deadlo
 
 Transfer Read(PortHandle port, void* data, std::size_t length, int deadlockMs) {
     const HANDLE h = AsHandle(port);
+    // Asked for no more than is queued, a read has nothing to wait for. The
+    // port's time-outs say the same, but not every driver keeps to them for
+    // an overlapped read: Wine's waits for the first byte to arrive.
+    COMSTAT comStat{};
+    if (!PeekQueue(h, comStat)) {
+        Transfer failed;
+        failed.status = Transfer::Failed;
+        failed.error = static_cast<int>(::GetLastError());
+        return failed;
+    }
+    length = std::min<std::size_t>(length, comStat.cbInQue);
+    if (length == 0)
+        return Transfer{};
     auto op = std::make_unique<Operation>();
     op->data.resize(length);
     const Transfer t = Overlapped(h, deadlockMs, PURGE_RXABORT, op, [h](Operation& o) {
@@ -350,9 +398,8 @@ WaitResult WaitForInput(PortHandle port, int timeoutMs) {
     bool abandoned = false;
     ::SetCommMask(h, EV_RXCHAR);
 
-    DWORD errors = 0;
     COMSTAT comStat{};
-    if (!::ClearCommError(h, &errors, &comStat)) {
+    if (!PeekQueue(h, comStat)) {
         failure = ::GetLastError();
         result = WaitResult::Failed;
     } else if (comStat.cbInQue > 0) {
