@@ -374,6 +374,9 @@ void TMainForm::Action1Execute() {
 void TMainForm::Action3Execute() {
     if (!m_comSetup)
         return;
+    // Ports come and go while the program runs (USB adapters): list what is
+    // there now.
+    m_comSetup->RescanPorts();
     m_comSetup->show();
     m_comSetup->raise();
     m_comSetup->activateWindow();

@@ -5,13 +5,16 @@
 #include "ui_ComSetup.h"
 
 #include <QAction>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QSignalBlocker>
 
 TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
                    std::function<void(const QString&)> showMessage)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowStaysOnTopHint |
                           Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
       ui(std::make_unique<Ui::TFormCom>()), m_connectAction(connectAction),
+      m_lister(lister ? std::move(lister) : PortLister(ListSerialPorts)),
       m_showMessage(std::move(showMessage)) {
     ui->setupUi(this);
     NameComSetupControls(this);
@@ -22,7 +25,7 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
             QMessageBox::warning(this, windowTitle(), text);
         };
     }
-    FormCreate(lister ? lister : PortLister(ListSerialPorts));
+    FormCreate();
     connect(ui->ComboBox1, &QComboBox::editTextChanged, this, &TFormCom::ComboBox1Change);
     connect(ui->ScrollBar1, &QScrollBar::valueChanged, this, &TFormCom::ScrollBar1Change);
     connect(ui->Button_OK, &QPushButton::clicked, this, &TFormCom::Button_OKClick);
@@ -30,10 +33,12 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
 
 TFormCom::~TFormCom() = default;
 
-void TFormCom::FormCreate(const PortLister& lister) {
-    const QStringList ports =
-        lister([this](const QString& name) { m_showMessage("Unable to open port " + name); });
-    ui->ComboBox1->addItems(ports);
+QStringList TFormCom::ScanPorts() {
+    return m_lister([this](const QString& name) { m_showMessage("Unable to open port " + name); });
+}
+
+void TFormCom::FormCreate() {
+    ui->ComboBox1->addItems(ScanPorts());
     // Nothing is chosen until the user picks a port.
     ui->ComboBox1->setCurrentIndex(-1);
     ui->ComboBox1->setEditText(QString());
@@ -61,4 +66,50 @@ void TFormCom::ScrollBar1Change(int position) {
 
 void TFormCom::Button_OKClick() {
     hide();
+}
+
+void TFormCom::RescanPorts() {
+    const QStringList found = ScanPorts();
+    QComboBox* combo = ui->ComboBox1;
+    QLineEdit* edit = combo->lineEdit();
+    const QString text = combo->currentText();
+    const QString chosenItem =
+        combo->currentIndex() >= 0 ? combo->itemText(combo->currentIndex()) : QString();
+    const int cursor = edit->cursorPosition();
+    const int selStart = edit->selectionStart();
+    const int selLength = edit->selectedText().size();
+    auto kept = [&](const QString& name) {
+        return found.contains(name) || name == text || name == COM;
+    };
+
+    // Changing the items of a combo box moves its current index and text
+    // (adding to an empty list even selects the first item); none of that
+    // may count as the user's choice, so the text and selection are put
+    // back afterwards with the change signal held.
+    const QSignalBlocker block(combo);
+    for (int i = combo->count() - 1; i >= 0; --i) {
+        if (!kept(combo->itemText(i)))
+            combo->removeItem(i);
+    }
+    for (qsizetype n = 0; n < found.size(); ++n) {
+        if (combo->findText(found[n], Qt::MatchExactly) >= 0)
+            continue;
+        // Before the first listed port that the scan puts after this one.
+        int at = combo->count();
+        for (int i = 0; i < combo->count(); ++i) {
+            if (found.indexOf(combo->itemText(i)) > n) {
+                at = i;
+                break;
+            }
+        }
+        combo->insertItem(at, found[n]);
+    }
+    combo->setCurrentIndex(chosenItem.isEmpty() ? -1
+                                                : combo->findText(chosenItem, Qt::MatchExactly));
+    if (combo->currentText() != text)
+        combo->setEditText(text);
+    if (selLength > 0)
+        edit->setSelection(selStart, selLength);
+    else
+        edit->setCursorPosition(cursor);
 }

@@ -21,7 +21,8 @@ public:
         std::function<QStringList(const std::function<void(const QString&)>& probeError)>;
 
     // `connectAction` is enabled as soon as a port name is chosen. The port
-    // list is built once, here; `lister` replaces the system scan in tests.
+    // list is built here and brought up to date by RescanPorts; `lister`
+    // replaces the system scan in tests.
     explicit TFormCom(QAction* connectAction, QWidget* parent = nullptr,
                       PortLister lister = nullptr,
                       std::function<void(const QString&)> showMessage = nullptr);
@@ -42,10 +43,18 @@ public:
     void ScrollBar1Change(int position);
     void Button_OKClick();
 
+    // Scans again, so that an adapter plugged in after start-up can be
+    // chosen without a restart: new ports are added in scan order, ports
+    // that are gone are removed, except the one chosen or typed. The
+    // choice, the typed text and the time-out are left as they are.
+    void RescanPorts();
+
 private:
-    void FormCreate(const PortLister& lister);
+    void FormCreate();
+    QStringList ScanPorts();
 
     std::unique_ptr<Ui::TFormCom> ui;
     QAction* m_connectAction;
+    PortLister m_lister;
     std::function<void(const QString&)> m_showMessage;
 };

@@ -273,6 +273,7 @@ private slots:
     void realTimerEndsTheProcess();
     void hooksRunInOrder();
     void exitReleasesVisibleComSetupOnly();
+    void setUpComListsPortsPresentNow();
     void startUpCreatesTheThreeWindows();
     void sirenFileLookup();
     void logContextMenu();
@@ -904,6 +905,26 @@ void TestApp::exitReleasesVisibleComSetupOnly() {
         QVERIFY(windows.graphics->isVisible());
         QVERIFY(!windows.graphics->isModal());
     }
+}
+
+void TestApp::setUpComListsPortsPresentNow() {
+    QStringList present;
+    ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::FormOnly,
+                                                  [&present](const auto&) { return present; });
+    auto* combo = Find<QComboBox>(windows.formCom.data(), "ComboBox1");
+    auto* setUpCom = Find<QAction>(windows.mainForm.get(), "Action3");
+    present = {"COM1", "COM3"}; // adapters plugged in after start-up
+    setUpCom->trigger();
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(1), QString("COM3"));
+    // A list that was empty must not pick its first port by itself.
+    QCOMPARE(combo->currentText(), QString());
+    QVERIFY(windows.formCom->COM.isEmpty());
+    QVERIFY(!Find<QAction>(windows.mainForm.get(), "Action2")->isEnabled());
+    present = {"COM3"};
+    setUpCom->trigger(); // already shown: still rescans
+    QCOMPARE(combo->count(), 1);
+    QCOMPARE(combo->itemText(0), QString("COM3"));
 }
 
 void TestApp::startUpCreatesTheThreeWindows() {

@@ -3,10 +3,17 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include "PtyPeer.h"
+#endif
 
 class TestComSetup : public QObject {
     Q_OBJECT
@@ -89,6 +96,75 @@ private slots:
         QCOMPARE(FindControl<QComboBox>(&dlg, "ComboBox1")->currentText(), QString("COM2"));
         QCOMPARE(dlg.COM, QString("COM2"));
     }
+
+#ifdef Q_OS_UNIX
+    // A virtual detector started after the program: its port appears on the
+    // next showing, and a port that goes away leaves the list unless it is
+    // the one chosen or typed. The list must never make a choice itself.
+    void rescanFollowsPortsThatComeAndGo() {
+        const QString base = QString("/tmp/ttyVDrescan%1-").arg(QCoreApplication::applicationPid());
+        const QString first = base + "a", second = base + "b";
+        QFile::remove(first);
+        QFile::remove(second);
+        QAction connectAction;
+        connectAction.setEnabled(false);
+        QStringList messages;
+        TFormCom dlg(&connectAction, nullptr, nullptr,
+                     [&](const QString& text) { messages << text; });
+        auto* combo = FindControl<QComboBox>(&dlg, "ComboBox1");
+        auto* bar = FindControl<QScrollBar>(&dlg, "ScrollBar1");
+        // Only our own ports: other virtual detectors may come and go
+        // meanwhile on a shared machine.
+        const auto names = [combo, &base] {
+            QStringList list;
+            for (int i = 0; i < combo->count(); ++i) {
+                if (combo->itemText(i).startsWith(base))
+                    list << combo->itemText(i);
+            }
+            return list;
+        };
+        QVERIFY(names().isEmpty());
+
+        auto peerA = std::make_unique<TestSupport::PtyPeer>();
+        TestSupport::PtyPeer peerB;
+        QVERIFY(QFile::link(QString::fromStdString(peerB.SlavePath()), second));
+        QVERIFY(QFile::link(QString::fromStdString(peerA->SlavePath()), first));
+        dlg.RescanPorts();
+        QCOMPARE(names(), (QStringList{first, second}));
+        QCOMPARE(combo->currentIndex(), -1);
+        QCOMPARE(combo->currentText(), QString());
+        QVERIFY(dlg.COM.isEmpty());
+        QVERIFY(!connectAction.isEnabled());
+
+        // Choose the second, move the time-out; then both ports go away.
+        combo->setCurrentIndex(combo->findText(second));
+        bar->setValue(200);
+        QFile::remove(second);
+        QFile::remove(first);
+        peerA.reset();
+        dlg.RescanPorts();
+        QCOMPARE(names(), QStringList{second});
+        QCOMPARE(combo->currentText(), second);
+        QCOMPARE(dlg.COM, second);
+        QCOMPARE(dlg.TimeOut, 90);
+        QCOMPARE(bar->value(), 200);
+
+        // A typed name stays as typed, cursor included, while the chosen
+        // port that is gone now leaves the list.
+        combo->setFocus();
+        combo->clearEditText();
+        QTest::keyClicks(combo, "/dev/ttyUSB7");
+        combo->lineEdit()->setCursorPosition(5);
+        QVERIFY(QFile::link(QString::fromStdString(peerB.SlavePath()), first));
+        dlg.RescanPorts();
+        QFile::remove(first);
+        QCOMPARE(names(), QStringList{first});
+        QCOMPARE(combo->currentText(), QString("/dev/ttyUSB7"));
+        QCOMPARE(combo->lineEdit()->cursorPosition(), 5);
+        QCOMPARE(dlg.COM, QString("/dev/ttyUSB7"));
+        QVERIFY(messages.isEmpty());
+    }
+#endif
 };
 
 QTEST_MAIN(TestComSetup)
