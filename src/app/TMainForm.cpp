@@ -98,10 +98,11 @@ void TMainForm::BuildDesign() {
     for (int r = 0; r < ui->StringGrid1->rowCount(); ++r)
         ui->StringGrid1->setRowHeight(r, kLogRowHeight);
 
-    // The log's context menu; its command is connected by the log view.
+    // The log's context menu; its commands are connected by the log view.
     m_popupMenu2 = new QMenu(ui->GroupBox_Log);
     m_popupMenu2->setObjectName("PopupMenu2");
     m_popupMenu2->addAction(ui->Clear1);
+    m_popupMenu2->addAction(ui->ExportCsv1);
     connect(ui->GroupBox_Log, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { m_popupMenu2->popup(ui->GroupBox_Log->mapToGlobal(pos)); });
     connect(ui->StringGrid1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {

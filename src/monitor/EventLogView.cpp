@@ -1,11 +1,16 @@
 #include "EventLogView.h"
 
+#include "CsvText.h"
 #include "FindControl.h"
 #include "StringGrid.h"
 
 #include <QAction>
+#include <QDir>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -20,21 +25,30 @@ void ClearLogGrid(StringGrid& grid) {
 EventLogView::EventLogView(QWidget* form)
     : QObject(form), StringGrid1(FindControl<StringGrid>(form, "StringGrid1")),
       GroupBox_Log(FindControl<QGroupBox>(form, "GroupBox_Log")),
-      PopupMenu2(form->findChild<QMenu*>(QStringLiteral("PopupMenu2"))), Clear1(nullptr) {
+      PopupMenu2(form->findChild<QMenu*>(QStringLiteral("PopupMenu2"))), Clear1(nullptr),
+      ExportCsv1(nullptr) {
     setObjectName(QStringLiteral("EventLogView"));
     if (PopupMenu2) {
         // The form shows its menu over the group and the grid already.
-        for (QAction* action : PopupMenu2->actions())
+        for (QAction* action : PopupMenu2->actions()) {
             if (action->objectName() == QLatin1String("Clear1"))
                 Clear1 = action;
+            if (action->objectName() == QLatin1String("ExportCsv1"))
+                ExportCsv1 = action;
+        }
         if (!Clear1)
             throw std::logic_error("missing control: Clear1");
+        if (!ExportCsv1)
+            throw std::logic_error("missing control: ExportCsv1");
     } else {
         PopupMenu2 = new QMenu(GroupBox_Log);
         PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
         Clear1 = new QAction(QStringLiteral("Clear Logs"), PopupMenu2);
         Clear1->setObjectName(QStringLiteral("Clear1"));
         PopupMenu2->addAction(Clear1);
+        ExportCsv1 = new QAction(QStringLiteral("Export CSV..."), PopupMenu2);
+        ExportCsv1->setObjectName(QStringLiteral("ExportCsv1"));
+        PopupMenu2->addAction(ExportCsv1);
         // The grid fills the group box, so the group's menu must also come
         // up over the grid.
         GroupBox_Log->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -46,6 +60,36 @@ EventLogView::EventLogView(QWidget* form)
         });
     }
     connect(Clear1, &QAction::triggered, this, &EventLogView::Clear1Click);
+    connect(ExportCsv1, &QAction::triggered, this, &EventLogView::ExportCsv1Click);
+
+    ChooseFile = [this] {
+        QFileDialog dialog(GroupBox_Log->window(), QStringLiteral("Export CSV"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("All files (*)")});
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        dialog.selectFile(QStringLiteral("event-log.csv"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().constFirst();
+    };
+    ShowMessage = [this](const QString& text) {
+        QMessageBox::warning(GroupBox_Log->window(), GroupBox_Log->window()->windowTitle(), text);
+    };
+}
+
+QList<QStringList> LogGridRecords(const StringGrid& grid) {
+    QList<QStringList> records;
+    for (int row = 0; row < grid.rowCount(); ++row) {
+        QStringList record;
+        bool any = false;
+        for (int col = 1; col < grid.columnCount(); ++col) {
+            record << grid.cell(col, row);
+            any = any || !record.constLast().isEmpty();
+        }
+        if (row == 0 || any)
+            records << record;
+    }
+    return records;
 }
 
 void EventLogView::EventLogReport(const std::uint8_t* payload220) {
@@ -72,4 +116,23 @@ void EventLogView::ApplyEventLog() {
 
 void EventLogView::Clear1Click() {
     ClearLogGrid(*StringGrid1);
+}
+
+void EventLogView::ExportCsv1Click() {
+    const QString path = ChooseFile ? ChooseFile() : QString();
+    if (!path.isEmpty())
+        ExportCsv(path);
+}
+
+bool EventLogView::ExportCsv(const QString& path) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(CsvText(LogGridRecords(*StringGrid1)));
+        if (file.commit())
+            return true;
+    }
+    if (ShowMessage)
+        ShowMessage(QStringLiteral("The event log was not exported to %1: %2")
+                        .arg(QDir::toNativeSeparators(path), file.errorString()));
+    return false;
 }

@@ -3,8 +3,10 @@
 #include "EventRecord.h"
 
 #include <QObject>
+#include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QAction;
 class QGroupBox;
@@ -16,8 +18,13 @@ class StringGrid;
 // header column.
 void ClearLogGrid(StringGrid& grid);
 
+// The table as the user sees it, for export: the column titles, then one
+// record per event row; the row-number column and rows without any text are
+// left out.
+QList<QStringList> LogGridRecords(const StringGrid& grid);
+
 // Shows the detector's event log in the table of the LOGS page and offers
-// "Clear Logs" on the table's context menu.
+// "Clear Logs" and "Export CSV..." on the table's context menu.
 class EventLogView : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +39,16 @@ public:
     // the table.
     void ApplyEventLog();
     void Clear1Click();
+    // Asks for a file name, then writes the table there as CSV.
+    void ExportCsv1Click();
+    // Writes the table to `path` through a temporary file that replaces the
+    // old one only when complete, so a failed export destroys nothing. A
+    // failure is shown with the path and the system's reason; false then.
+    bool ExportCsv(const QString& path);
+
+    // The save dialog and the message box; tests replace them.
+    std::function<QString()> ChooseFile;
+    std::function<void(const QString&)> ShowMessage;
 
     const EventBuffer& Buffer() const { return m_buffer; }
 
@@ -39,6 +56,7 @@ public:
     QGroupBox* GroupBox_Log;
     QMenu* PopupMenu2;
     QAction* Clear1;
+    QAction* ExportCsv1;
 
 private:
     EventBuffer m_buffer{};

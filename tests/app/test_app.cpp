@@ -972,9 +972,10 @@ void TestApp::sirenFileLookup() {
 void TestApp::logContextMenu() {
     Form f;
     auto* menu = Find<QMenu>(&f.form, "PopupMenu2");
-    QCOMPARE(menu->actions().size(), 1);
+    QCOMPARE(menu->actions().size(), 2);
     QCOMPARE(menu->actions().first()->objectName(), QString("Clear1"));
     QCOMPARE(menu->actions().first()->text(), QString("Clear Logs"));
+    QCOMPARE(menu->actions().at(1)->objectName(), QString("ExportCsv1"));
     QCOMPARE(Find<QWidget>(&f.form, "GroupBox_Log")->contextMenuPolicy(), Qt::CustomContextMenu);
     f.form.show();
     Find<QTabWidget>(&f.form, "PageControl1")->setCurrentIndex(1);

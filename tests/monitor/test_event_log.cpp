@@ -6,8 +6,11 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -119,7 +122,7 @@ private slots:
         Fixture f;
         f.send(Distinct(3000));
         auto* menu = FindControl<QMenu>(&f.form, "PopupMenu2");
-        QCOMPARE(menu->actions().size(), 1);
+        QCOMPARE(menu->actions().size(), 2);
         QAction* clear = menu->actions().first();
         QCOMPARE(clear->objectName(), QStringLiteral("Clear1"));
         QCOMPARE(clear->text(), QStringLiteral("Clear Logs"));
@@ -132,6 +135,87 @@ private slots:
         // The next report fills the table again.
         f.send(Distinct(3000));
         QCOMPARE(f.cell(2, 1), QStringLiteral("3000"));
+    }
+
+    // The file holds what the table shows: its titles, then its rows with
+    // the same texts; a cleared table gives the titles alone. A failed
+    // export says where and why.
+    void exportCsvFromTheGrid() {
+        Fixture f;
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path;
+        int asked = 0;
+        f.view.ChooseFile = [&] {
+            ++asked;
+            return path;
+        };
+        QStringList messages;
+        f.view.ShowMessage = [&](const QString& text) { messages << text; };
+        auto* menu = FindControl<QMenu>(&f.form, "PopupMenu2");
+        QAction* exportCsv = menu->actions().at(1);
+        QCOMPARE(exportCsv->objectName(), QStringLiteral("ExportCsv1"));
+        QCOMPARE(exportCsv->text(), QStringLiteral("Export CSV..."));
+
+        EventPayload p = Distinct(1000);
+        p.Record(1, 0x00, 0x00, {7, 0, 0, 0, 0, 0, 0, 0xFFFB, 0, 0});
+        f.send(p);
+        exportCsv->trigger(); // cancelled dialog: nothing written
+        QCOMPARE(asked, 1);
+        QVERIFY(QDir(dir.path()).isEmpty());
+
+        path = dir.filePath("log.csv");
+        exportCsv->trigger();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        file.close();
+        QCOMPARE(lines.size(), 12); // titles, ten events, nothing after the last CR LF
+        QCOMPARE(lines[0], QByteArray("ALLARM,Max MW,Max Pir ABOVE,Max Pir UNDER,Max Mask 1,"
+                                      "Max Mask 2,Noise Ir 1,Noise Ir 2,Ntc:\r"));
+        QCOMPARE(lines[1], QByteArray("MW,1000,1001,1002,1003,1004,1005,1006,1007\xC2\xB0"
+                                      "C\r"));
+        QCOMPARE(lines[2], QByteArray(",7,0,0,0,0,0,0,-5\xC2\xB0"
+                                      "C\r"));
+        for (int row = 1; row <= 10; ++row) {
+            QStringList cells;
+            for (int col = 1; col <= 9; ++col)
+                cells << f.cell(col, row);
+            QCOMPARE(QString::fromUtf8(lines[row]), cells.join(',') + '\r');
+        }
+        QVERIFY(lines[11].isEmpty());
+        QVERIFY(messages.isEmpty());
+
+        f.view.Clear1->trigger();
+        exportCsv->trigger();
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count('\n'), 1);
+        file.close();
+
+        // A folder that cannot exist: the message names the file, the
+        // table stays as it was.
+        f.send(p);
+        path = dir.filePath("log.csv/sub.csv");
+        exportCsv->trigger();
+        QCOMPARE(messages.size(), 1);
+        QVERIFY(messages[0].contains(path));
+        QCOMPARE(f.cell(2, 2), QStringLiteral("7"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count('\n'), 1); // the earlier export is untouched
+        file.close();
+
+        // A folder the user may not write to (this holds for an unprivileged
+        // user only): the old file stays whole, never half replaced.
+        QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(dir.filePath("probe"));
+        const bool lockedForUs = !probe.open(QIODevice::WriteOnly);
+        probe.remove();
+        path = dir.filePath("log.csv");
+        exportCsv->trigger();
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(messages.size(), lockedForUs ? 2 : 1);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().count('\n'), lockedForUs ? 1 : 11);
     }
 
     void gridContextMenuOffersClearLogs() {
@@ -159,6 +243,7 @@ private slots:
         EventLogView view(&form);
         QCOMPARE(view.PopupMenu2->objectName(), QStringLiteral("PopupMenu2"));
         QCOMPARE(view.Clear1->text(), QStringLiteral("Clear Logs"));
+        QCOMPARE(view.ExportCsv1->text(), QStringLiteral("Export CSV..."));
         QCOMPARE(grid->contextMenuPolicy(), Qt::CustomContextMenu);
         view.EventLogReport(Distinct(1).data());
         QCOMPARE(grid->cell(2, 1), QStringLiteral("1"));

@@ -1,3 +1,4 @@
+#include "CsvText.h"
 #include "EventRecord.h"
 #include "GraphGeometry.h"
 #include "LiveStatus.h"
@@ -189,6 +190,22 @@ private slots:
         QCOMPARE(t[3], QStringLiteral("0"));
         QCOMPARE(t[7], QStringLiteral("900"));
         QCOMPARE(t[8], QStringLiteral("-5") + Deg);
+    }
+
+    void csvQuotingAndEncoding() {
+        // Quoted only where a reader would split or trim the field.
+        QCOMPARE(CsvField("Max MW"), QString("Max MW"));
+        QCOMPARE(CsvField(""), QString(""));
+        QCOMPARE(CsvField("a,b"), QString("\"a,b\""));
+        QCOMPARE(CsvField("say \"hi\""), QString("\"say \"\"hi\"\"\""));
+        QCOMPARE(CsvField("two\nlines"), QString("\"two\nlines\""));
+        QCOMPARE(CsvField("cr\r"), QString("\"cr\r\""));
+        QCOMPARE(CsvField("1 "), QString("\"1 \""));
+        // CR LF after every record, UTF-8 without a byte-order mark.
+        const QByteArray text = CsvText({{"Ntc:", ""}, {"-5\u00B0C", "x,\"y"}});
+        QCOMPARE(text, QByteArray("Ntc:,\r\n-5\xC2\xB0"
+                                  "C,\"x,\"\"y\"\r\n"));
+        QCOMPARE(CsvText({}), QByteArray());
     }
 };
 
