@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -103,6 +104,55 @@ QString FileErrorText(const QString& path, const QString& reason) {
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
+bool AppendRecord(const QString& path, QString record, QString* errorText) {
+    const auto fail = [&](const QString& reason) {
+        if (errorText)
+            *errorText = FileErrorText(path, reason);
+        return false;
+    };
+
+    // The record is appended: a failure while writing can cost this record,
+    // never the history before it. An existing file keeps its encoding, and a
+    // last line without its line end gets one first.
+    FileEncoding encoding;
+    bool needsLineEnd = false;
+    const QFileInfo info(path);
+    if (info.exists() && !info.isDir()) {
+        QFile existing(path);
+        if (!existing.open(QIODevice::ReadOnly))
+            return fail(existing.errorString());
+        encoding = EncodingFromHead(existing.read(4));
+        const qsizetype unit = CodeUnitSize(encoding);
+        const qsizetype size = existing.size();
+        if (size > encoding.bomLength) {
+            if (!existing.seek(size - unit))
+                return fail(existing.errorString());
+            const QByteArray last = existing.read(unit);
+            QString lastChar;
+            if (encoding.bomEncoding)
+                lastChar = QStringDecoder(*encoding.bomEncoding).decode(last);
+            else
+                lastChar = QString::fromLatin1(last);
+            needsLineEnd = lastChar != u"\n" && lastChar != u"\r";
+        }
+    }
+    if (needsLineEnd)
+        record.prepend(QStringLiteral("\r\n"));
+
+    QStringEncoder encoder(encoding.bomEncoding ? *encoding.bomEncoding : QStringConverter::System);
+    const QByteArray bytes = encoder.encode(record);
+
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return fail(file.errorString());
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return fail(file.errorString());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    return true;
+}
+
 } // namespace
 
 LoggedError LoggedErrorFrom(const std::exception& error) {
@@ -112,8 +162,12 @@ LoggedError LoggedErrorFrom(const std::exception& error) {
 }
 
 ErrorLogTarget ErrorLogTarget::Default() {
-    return {QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("LogError.txt")),
-            QDateTime::currentDateTime(), QLocale::system()};
+    const QString name = QStringLiteral("LogError.txt");
+    const QString dataFolder =
+        QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return {QDir(QCoreApplication::applicationDirPath()).filePath(name),
+            QDateTime::currentDateTime(), QLocale::system(),
+            dataFolder.isEmpty() ? QString() : QDir(dataFolder).filePath(name)};
 }
 
 QChar LocaleTimeSeparator(const QLocale& locale) {
@@ -151,12 +205,6 @@ bool WriteErrorLog(const std::optional<LoggedError>& error, const QString& text,
 
 bool WriteErrorLog(const std::optional<LoggedError>& error, const QString& text,
                    const ErrorLogTarget& target, QString* errorText) {
-    const auto fail = [&](const QString& reason) {
-        if (errorText)
-            *errorText = FileErrorText(target.path, reason);
-        return false;
-    };
-
     QString record = QStringLiteral("Error Time Stamp: ") +
                      ErrorLogTime(target.now.time(), target.locale) + QStringLiteral(" on ") +
                      ErrorLogDate(target.now.date(), target.locale) + QStringLiteral("\r\n");
@@ -166,44 +214,21 @@ bool WriteErrorLog(const std::optional<LoggedError>& error, const QString& text,
     }
     record += QStringLiteral("Error String:  ") + text + QStringLiteral("\r\n");
 
-    // The record is appended: a failure while writing can cost this record,
-    // never the history before it. An existing file keeps its encoding, and a
-    // last line without its line end gets one first.
-    FileEncoding encoding;
-    bool needsLineEnd = false;
-    const QFileInfo info(target.path);
-    if (info.exists() && !info.isDir()) {
-        QFile existing(target.path);
-        if (!existing.open(QIODevice::ReadOnly))
-            return fail(existing.errorString());
-        encoding = EncodingFromHead(existing.read(4));
-        const qsizetype unit = CodeUnitSize(encoding);
-        const qsizetype size = existing.size();
-        if (size > encoding.bomLength) {
-            if (!existing.seek(size - unit))
-                return fail(existing.errorString());
-            const QByteArray last = existing.read(unit);
-            QString lastChar;
-            if (encoding.bomEncoding)
-                lastChar = QStringDecoder(*encoding.bomEncoding).decode(last);
-            else
-                lastChar = QString::fromLatin1(last);
-            needsLineEnd = lastChar != u"\n" && lastChar != u"\r";
-        }
+    QString primaryError;
+    if (AppendRecord(target.path, record, &primaryError))
+        return true;
+    // An installed program's folder is not the user's to write: the record
+    // goes to the user's data folder rather than being lost.
+    QString fallbackError;
+    if (!target.fallbackPath.isEmpty()) {
+        QDir().mkpath(QFileInfo(target.fallbackPath).absolutePath());
+        if (AppendRecord(target.fallbackPath, record, &fallbackError))
+            return true;
     }
-    if (needsLineEnd)
-        record.prepend(QStringLiteral("\r\n"));
-
-    QStringEncoder encoder(encoding.bomEncoding ? *encoding.bomEncoding : QStringConverter::System);
-    const QByteArray bytes = encoder.encode(record);
-
-    QFile file(target.path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        return fail(file.errorString());
-    if (file.write(bytes) != bytes.size() || !file.flush())
-        return fail(file.errorString());
-    file.close();
-    if (file.error() != QFileDevice::NoError)
-        return fail(file.errorString());
-    return true;
+    if (errorText) {
+        *errorText = primaryError;
+        if (!fallbackError.isEmpty())
+            *errorText += QStringLiteral("; ") + fallbackError;
+    }
+    return false;
 }

@@ -8,7 +8,9 @@
 #include <optional>
 
 // The link's error log: "LogError.txt" beside the program, one record of two
-// or four CR LF lines per failure, appended, never rewritten.
+// or four CR LF lines per failure, appended, never rewritten. Where the
+// program's folder cannot be written (an installed program), the record goes
+// to the same file name in the user's data folder instead.
 
 // The error object of a record: its class name and its message.
 struct LoggedError {
@@ -21,11 +23,15 @@ struct LoggedError {
 LoggedError LoggedErrorFrom(const std::exception& error);
 
 // Where a record goes and when and how it is stamped. The defaults are the
-// program's folder, the clock and the user's locale; tests put in their own.
+// program's folder (else the user's data folder), the clock and the user's
+// locale; tests put in their own.
 struct ErrorLogTarget {
     QString path;
     QDateTime now;
     QLocale locale;
+    // Tried when `path` cannot be written; its folder is made when missing.
+    // Empty: no second place.
+    QString fallbackPath{};
 
     static ErrorLogTarget Default();
 };

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <QTest>
@@ -190,10 +191,57 @@ private slots:
         QVERIFY(!WriteErrorLog(std::nullopt, QString(), At(plain + "/LogError.txt")));
     }
 
+    // Beside the program while that can be written; otherwise the user's
+    // data folder (made when missing) rather than losing the record; when
+    // neither works, the text names both places.
+    void unwritableProgramFolderFallsBackToTheDataFolder() {
+        QTemporaryDir dir;
+        const QString plain = dir.filePath("plain");
+        WriteBytes(plain, "keep me\r\n");
+        ErrorLogTarget target = At(plain + "/LogError.txt");
+        target.fallbackPath = dir.filePath("data/Configuration Tools/LogError.txt");
+        QString failure;
+        QVERIFY(WriteErrorLog(std::nullopt, QStringLiteral("away"), target, &failure));
+        QVERIFY(ReadAll(target.fallbackPath).endsWith("Error String:  away\r\n"));
+        QCOMPARE(ReadAll(plain), QByteArray("keep me\r\n"));
+
+        // A folder whose rights forbid writing: only an unprivileged user
+        // is refused, and only then is the record moved.
+        const QString locked = dir.filePath("locked");
+        QVERIFY(QDir().mkpath(locked));
+        QVERIFY(QFile::setPermissions(locked, QFile::ReadOwner | QFile::ExeOwner |
+                                                  QFile::ReadOther | QFile::ExeOther));
+        QFile probe(locked + "/probe");
+        const bool lockedForUs = !probe.open(QIODevice::WriteOnly);
+        probe.remove();
+        target.path = locked + "/LogError.txt";
+        QVERIFY(WriteErrorLog(std::nullopt, QStringLiteral("locked"), target, &failure));
+        QCOMPARE(ReadAll(target.fallbackPath).endsWith("Error String:  locked\r\n"), lockedForUs);
+        QCOMPARE(QFile::exists(target.path), !lockedForUs);
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        // A writable program folder keeps the record beside the program.
+        target.path = dir.filePath("LogError.txt");
+        const QByteArray before = ReadAll(target.fallbackPath);
+        QVERIFY(WriteErrorLog(std::nullopt, QStringLiteral("here"), target, &failure));
+        QVERIFY(ReadAll(target.path).endsWith("Error String:  here\r\n"));
+        QCOMPARE(ReadAll(target.fallbackPath), before);
+
+        target.path = plain + "/LogError.txt";
+        target.fallbackPath = plain + "/data/LogError.txt";
+        QVERIFY(!WriteErrorLog(std::nullopt, QStringLiteral("lost"), target, &failure));
+        QVERIFY2(failure.contains(QDir::toNativeSeparators(target.path)) &&
+                     failure.contains(QDir::toNativeSeparators(target.fallbackPath)),
+                 qPrintable(failure));
+    }
+
     void defaultPlaceIsBesideTheProgram() {
         const ErrorLogTarget target = ErrorLogTarget::Default();
         QCOMPARE(target.path,
                  QDir(QCoreApplication::applicationDirPath()).filePath("LogError.txt"));
+        QCOMPARE(target.fallbackPath,
+                 QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+                     .filePath("LogError.txt"));
         QVERIFY(qAbs(target.now.secsTo(QDateTime::currentDateTime())) < 5);
     }
 };
