@@ -158,7 +158,17 @@ void TMainForm::BuildActionBar() {
 void TMainForm::FormCreate(const QString& programFolder) {
     SetWindowAlpha(0);
     ApplyInterfaceTexts();
-    m_sirenPath = FindSirenFile(programFolder);
+    m_sirenPath = LocateSirenFile(programFolder);
+}
+
+QString TMainForm::LocateSirenFile(const QString& programFolder) {
+    const QString beside = FindSirenFile(programFolder);
+    if (!beside.isEmpty())
+        return beside;
+    // An installed program (bin/) keeps its data in share/detector-config/
+    // under the same prefix; the program's own folder still wins, so a copy
+    // beside it replaces the installed sound.
+    return FindSirenFile(QDir::cleanPath(programFolder + "/../share/detector-config"));
 }
 
 QString TMainForm::FindSirenFile(const QString& folder) {

@@ -62,10 +62,13 @@ public:
     // without closing windows or running any further clean-up.
     std::function<void(int)> EndProcess;
 
-    // The alarm sound found beside the program at start-up; empty if none.
+    // The alarm sound found at start-up; empty if none.
     QString SirenPath() const { return m_sirenPath; }
     // "SIREN1.WAV" in `folder` (any letter case), or an empty string.
     static QString FindSirenFile(const QString& folder);
+    // The sound beside the program, else in the installed data folder
+    // ../share/detector-config next to the program's folder.
+    static QString LocateSirenFile(const QString& programFolder);
 
     // One fade step per tick: the 51 steps of a fade take about half a
     // second, slow enough to be seen and quick enough that Exit ends the

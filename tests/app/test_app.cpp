@@ -967,6 +967,19 @@ void TestApp::sirenFileLookup() {
     QCOMPARE(TMainForm::FindSirenFile(dir.path()), dir.filePath("SIREN1.WAV"));
     QVERIFY(QDir(dir.path()).mkdir("sub"));
     QCOMPARE(TMainForm::FindSirenFile(dir.filePath("sub")), QString());
+
+    // Installed: bin/ without the sound finds it under share/; one beside
+    // the program comes first.
+    QTemporaryDir prefix;
+    QVERIFY(QDir(prefix.path()).mkpath("bin") &&
+            QDir(prefix.path()).mkpath("share/detector-config"));
+    const QString bin = prefix.filePath("bin");
+    QCOMPARE(TMainForm::LocateSirenFile(bin), QString());
+    const QString installed = prefix.filePath("share/detector-config/SIREN1.WAV");
+    QVERIFY(QFile(installed).open(QIODevice::WriteOnly));
+    QCOMPARE(TMainForm::LocateSirenFile(bin), installed);
+    QVERIFY(QFile(bin + "/SIREN1.WAV").open(QIODevice::WriteOnly));
+    QCOMPARE(TMainForm::LocateSirenFile(bin), bin + "/SIREN1.WAV");
 }
 
 void TestApp::logContextMenu() {
