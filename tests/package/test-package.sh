@@ -76,6 +76,8 @@ grep -qE '^Categories=(.*;)?Utility;' "$desktop" || fail "desktop entry: Categor
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/detector-config.svg" || fail "icon"
 zcat "$root/usr/share/man/man1/detector-config.1.gz" | grep -q '^\.TH DETECTOR-CONFIG 1' ||
     fail "manual page"
+help=$(timeout 10 "$root/usr/bin/detector-config" --help) || fail "detector-config --help"
+grep -q -- '--port' <<<"$help" || fail "detector-config --help: $help"
 
 # --- The unpacked programs run --------------------------------------------------
 # As an unprivileged user where the test runs as root: the installed tool
