@@ -120,16 +120,19 @@ int main(int argc, char** argv) {
     // Timestamps of every answer's end and every request's start.
     int statuses = 0;
     bool measuring = false;
-    std::vector<double> gapsMs, dispatchMs, idleMs;
-    Clock::time_point lastAnswer{}, tickEnd{};
+    std::vector<double> gapsMs, dispatchMs, idleMs, exchangeMs;
+    Clock::time_point lastAnswer{}, lastRequest{}, tickEnd{};
     link.FrameObserver = [&](const FrameEvent& e) {
         const Clock::time_point now = Clock::now();
         if (e.kind == FrameEvent::Received) {
             lastAnswer = now;
+            if (measuring && lastRequest != Clock::time_point{})
+                exchangeMs.push_back(
+                    std::chrono::duration<double, std::milli>(now - lastRequest).count());
             if (measuring && e.frameClass == Command::FrameClass::Accepted &&
                 e.bytes[3] == Command::ReportLiveStatus)
                 ++statuses;
-        } else if (e.kind == FrameEvent::RequestSent && measuring &&
+        } else if (e.kind == FrameEvent::RequestSent && (lastRequest = now, measuring) &&
                    lastAnswer != Clock::time_point{}) {
             gapsMs.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
             if (tickEnd > lastAnswer) {
@@ -195,6 +198,8 @@ int main(int argc, char** argv) {
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
                 statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
     std::printf("longest stall       %.1f ms\n", longestStallMs);
+    std::printf("request->answer p50 %.2f ms (the line: %.2f ms)\n", Percentile(exchangeMs, 0.50),
+                lineMs);
     std::printf("answer->request p50 %.2f ms\n", Percentile(gapsMs, 0.50));
     std::printf("answer->request p99 %.2f ms\n", Percentile(gapsMs, 0.99));
     std::printf("  of which the rest of the tick (showing the status) p50 %.2f ms, "

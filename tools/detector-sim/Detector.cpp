@@ -75,6 +75,10 @@ void Detector::HandleRequest(std::uint8_t code, Reaction& reaction) {
                            : timing_.realTiming    ? 2
                                                    : 0;
     answer.delayNs = std::int64_t{reactionMs} * 1'000'000;
+    // A pseudo-terminal hands over the request at once; on a real line its
+    // last byte arrives a request's line time after the first.
+    if (timing_.realTiming)
+        answer.delayNs += Command::RequestLength * ByteTimeNs;
     std::int64_t gap = timing_.realTiming ? ByteTimeNs : 0;
     if (fault_.Mode == FaultMode::Trickle)
         gap = std::max<std::int64_t>(gap, std::int64_t{fault_.TrickleMs} * 1'000'000);

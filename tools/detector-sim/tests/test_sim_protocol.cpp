@@ -344,7 +344,7 @@ private slots:
         Detector d(SimConfig::Defaults(), 5, 0);
         d.SetTiming({true, -1});
         Answer a = Feed(d, Request(0x0C)).answers.at(0);
-        QCOMPARE(a.delayNs, 2'000'000);
+        QCOMPARE(a.delayNs, 2'000'000 + 6 * ByteTimeNs); // the request's own line time too
         QCOMPARE(a.gapNs, ByteTimeNs);
         QVERIFY(ByteTimeNs > 520'000 && ByteTimeNs < 521'000);
 
