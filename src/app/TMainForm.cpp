@@ -187,8 +187,6 @@ void TMainForm::ApplyInterfaceTexts() {
     ui->ProgressBar_serial->setParent(ui->StatusBar_form);
     ui->ProgressBar_serial->setGeometry(ui->StatusBar_form->panelRect(2));
     ui->ProgressBar_serial->setValue(0);
-    // It steps with every poll tick: repaint it alone, not the window behind.
-    ui->ProgressBar_serial->setAutoFillBackground(true);
     ui->ProgressBar_serial->show();
 
     // 2. Log grid: row numbers, then the headers.

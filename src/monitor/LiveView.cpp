@@ -81,24 +81,6 @@ LiveView::LiveView(QWidget* form, TGraphics& graph, const DetectorConfig& config
     m_accBar = {FindControl<QProgressBar>(form, "ProgressBar_acc_X"),
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Y"),
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Z")};
-
-    // These change with nearly every status. Each paints its own background,
-    // so a change repaints the control alone and not the group box, page and
-    // window beneath it, many times a second.
-    QList<QWidget*> live{m_mask,      m_acc1,           m_acc1Noise,      m_acc2,
-                         m_acc2Noise, m_temperatureBar, m_temperatureText};
-    for (QProgressBar* bar : m_level)
-        live << bar;
-    for (QProgressBar* bar : m_accBar)
-        live << bar;
-    for (QLabel* label : m_accText)
-        live << label;
-    for (Shape* lamp : m_lamps)
-        live << lamp;
-    for (Shape* lamp : m_outputs)
-        live << lamp;
-    for (QWidget* widget : live)
-        widget->setAutoFillBackground(true);
 }
 
 LiveView::~LiveView() = default;

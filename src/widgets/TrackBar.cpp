@@ -11,9 +11,6 @@ TrackBar::TrackBar(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setInvertedAppearance(true);
     setInvertedControls(true);
     setTickPosition(QSlider::TicksLeft);
-    // The band follows every live status; painting its own background keeps
-    // each move from repainting the group box and the page beneath it.
-    setAutoFillBackground(true);
 }
 
 void TrackBar::setSelStart(int position) {
