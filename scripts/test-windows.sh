@@ -1,11 +1,21 @@
 #!/usr/bin/env bash
-# Cross-builds the serial port class's Win32 side with MinGW-w64 and tests it
-# under Wine against scripted peers on pseudo-terminals mapped as COM ports.
-# Installs what is missing; needs no display. Ends with "N passed, M failed"
-# and a non-zero exit status on any failure. Arguments pick tests by name.
+# Tests the Windows build under Wine:
+#  1. the serial port class's Win32 side, cross-built with MinGW-w64, against
+#     scripted peers on pseudo-terminals mapped as COM ports;
+#  2. the Qt Test programs of the Windows build (scripts/windows/build.sh)
+#     that need no serial peer, headless, less the cases listed in
+#     tests/win32/qt-tests-skipped-under-wine.txt;
+#  3. end-to-end: the program's windows against detector-sim at real line
+#     timing through a COM port, on a virtual X display, with a screenshot
+#     while connected (windows-connected.png in the build folder).
+# Installs what is missing. Ends with "N passed, M failed" and a non-zero
+# exit status on any failure. Arguments pick serial tests by name and skip
+# parts 2 and 3.
 #
 #   BUILD_DIR (default build-windows)  build folder, holding its own Wine prefix
-#   WIN_TEST_TIMEOUT (default 300)      seconds the whole run may take
+#   WIN_BUILD_DIR (default build-win)   the Windows build of the program
+#   SIM (default build/bin/detector-sim) the virtual detector, built if missing
+#   WIN_TEST_TIMEOUT (default 600)      seconds the Wine tests may take
 set -euo pipefail
 cd "$(dirname "$0")/.."
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-windows}")
@@ -13,11 +23,21 @@ export WINEPREFIX="$BUILD_DIR/wineprefix"
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 
+if [ -z "${WIN_TEST_BOUNDED:-}" ] && [ $# -eq 0 ]; then
+    # The builds come first and are not bounded by the test time.
+    scripts/windows/build.sh >/dev/null
+    sim=${SIM:-build/bin/detector-sim}
+    if [ ! -x "$sim" ]; then
+        [ -f build/CMakeCache.txt ] || cmake -S . -B build -G Ninja >/dev/null
+        cmake --build build --target detector-sim >/dev/null
+    fi
+fi
+
 if [ -z "${WIN_TEST_BOUNDED:-}" ]; then
     # The whole run is bounded, and afterwards this prefix's wineserver is
     # stopped, which also ends any Wine process a hung run left behind.
     set +e
-    WIN_TEST_BOUNDED=1 timeout --kill-after=10 "${WIN_TEST_TIMEOUT:-300}" "$0" "$@"
+    WIN_TEST_BOUNDED=1 timeout --kill-after=10 "${WIN_TEST_TIMEOUT:-600}" "$0" "$@"
     status=$?
     [ $status -eq 124 ] && echo "test-windows.sh: stopped after ${WIN_TEST_TIMEOUT:-300} s"
     if [ -x "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
@@ -57,5 +77,33 @@ fi
 # lines are COM7 and COM12, with unused numbers on both sides for the probe.
 # The shim gives the pseudo-terminals modem lines (see modem_shim.c).
 echo "Running the Win32 serial tests under $("$wine" --version)"
+set +e
 LD_PRELOAD="$BUILD_DIR/modem_shim.so" "$BUILD_DIR/peer_host" "$WINEPREFIX" COM7,COM12 -- \
-    "$wine" "$BUILD_DIR/test_synaser_win32.exe" COM7 COM12 "$@"
+    "$wine" "$BUILD_DIR/test_synaser_win32.exe" COM7 COM12 "$@" | tee "$BUILD_DIR/serial.txt"
+serial_status=${PIPESTATUS[0]}
+set -e
+if [ $# -gt 0 ]; then
+    exit "$serial_status"
+fi
+summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$BUILD_DIR/serial.txt" | tail -n1)
+passed=$(echo "$summary" | cut -d' ' -f1)
+failed=$(echo "$summary" | cut -d' ' -f3)
+passed=${passed:-0}
+failed=${failed:-1}
+[ "$serial_status" -eq 0 ] || [ "$failed" -gt 0 ] || failed=1
+
+WIN_BUILD_DIR=$(realpath -m "${WIN_BUILD_DIR:-build-win}")
+tests/win32/run-qt-tests.sh "$WIN_BUILD_DIR/bin" "$BUILD_DIR/qt-tests" | tee "$BUILD_DIR/qt-tests.txt"
+read -r qt_passed _ qt_failed _ < <(grep -E '^[0-9]+ passed, [0-9]+ failed' "$BUILD_DIR/qt-tests.txt" | tail -n1)
+passed=$((passed + ${qt_passed:-0}))
+failed=$((failed + ${qt_failed:-1}))
+
+if tests/win32/end-to-end.sh "$WIN_BUILD_DIR/bin" "$(realpath "${SIM:-build/bin/detector-sim}")" \
+    "$BUILD_DIR/end-to-end"; then
+    passed=$((passed + 1))
+else
+    failed=$((failed + 1))
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,39 +1,19 @@
 #include "Siren.h"
 
-#include <QAudioOutput>
-#include <QCoreApplication>
-#include <QDir>
+#include "SirenPlayer.h"
+
 #include <QFileInfo>
-#include <QMediaPlayer>
 #include <QTimer>
 
 Siren::Siren(QObject* parent)
-    : QObject(parent), MediaPlayer1(new QMediaPlayer(this)), m_audio(new QAudioOutput(this)),
-      m_watchdog(new QTimer(this)) {
+    : QObject(parent), MediaPlayer1(SirenPlayer::Create(this)), m_watchdog(new QTimer(this)) {
     MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
-    MediaPlayer1->setAudioOutput(m_audio);
     m_watchdog->setSingleShot(true);
 
-    // The end is handled after the player has finished its own signal, so
-    // stopping it from here never re-enters the player.
-    connect(
-        MediaPlayer1, &QMediaPlayer::mediaStatusChanged, this,
-        [this](QMediaPlayer::MediaStatus status) {
-            if (status == QMediaPlayer::EndOfMedia)
-                Finish(End::EndOfMedia);
-            else if (status == QMediaPlayer::InvalidMedia)
-                Finish(End::Error);
-        },
-        Qt::QueuedConnection);
-    connect(
-        MediaPlayer1, &QMediaPlayer::errorOccurred, this,
-        [this](QMediaPlayer::Error error, const QString&) {
-            if (error != QMediaPlayer::NoError)
-                Finish(End::Error);
-        },
-        Qt::QueuedConnection);
-    connect(MediaPlayer1, &QMediaPlayer::durationChanged, this, [this](qint64 duration) {
-        if (m_playing && duration > 0)
+    connect(MediaPlayer1, &SirenPlayer::Finished, this, [this] { Finish(End::EndOfMedia); });
+    connect(MediaPlayer1, &SirenPlayer::Failed, this, [this] { Finish(End::Error); });
+    connect(MediaPlayer1, &SirenPlayer::DurationKnown, this, [this](qint64 duration) {
+        if (m_playing)
             m_watchdog->start(static_cast<int>(duration) + EndMarginMs);
     });
     connect(m_watchdog, &QTimer::timeout, this, [this] { Finish(End::NoEndReported); });
@@ -43,26 +23,22 @@ Siren::~Siren() = default;
 
 bool Siren::SetSoundFile(const QString& path) {
     m_available = QFileInfo(path).isFile();
-    m_source = m_available ? QUrl::fromLocalFile(path) : QUrl();
+    m_path = m_available ? path : QString();
     if (!m_playing)
-        MediaPlayer1->setSource(m_source);
+        MediaPlayer1->SetSource(m_path);
     return m_available;
 }
 
 void Siren::StartSiren() {
-    if (!m_available || m_playing || !MediaPlayer1->isAvailable())
+    if (!m_available || m_playing || !MediaPlayer1->IsAvailable())
         return;
-    // A file that failed to open is opened afresh: it may have been replaced.
-    if (MediaPlayer1->source() != m_source ||
-        MediaPlayer1->mediaStatus() == QMediaPlayer::InvalidMedia) {
-        MediaPlayer1->setSource(QUrl());
-        MediaPlayer1->setSource(m_source);
-    }
+    // The file chosen while the previous playback ran.
+    MediaPlayer1->SetSource(m_path);
     m_playing = true;
-    const qint64 duration = MediaPlayer1->duration();
+    const qint64 duration = MediaPlayer1->DurationMs();
     m_watchdog->start(duration > 0 ? static_cast<int>(duration) + EndMarginMs
                                    : UnknownDurationLimitMs);
-    MediaPlayer1->play();
+    MediaPlayer1->Play();
     emit Started();
 }
 
@@ -74,7 +50,7 @@ void Siren::Finish(End reason) {
     if (!m_playing)
         return;
     m_watchdog->stop();
-    MediaPlayer1->stop();
+    MediaPlayer1->Stop();
     m_playing = false;
     m_lastEnd = reason;
     emit Ended(reason);

@@ -2,11 +2,9 @@
 
 #include <QObject>
 #include <QString>
-#include <QUrl>
 
-class QAudioOutput;
-class QMediaPlayer;
 class QTimer;
+class SirenPlayer;
 
 // The alarm sound. One playback per start; a new start is accepted only after
 // the end of the previous one has been reported. Whatever goes wrong with the
@@ -33,7 +31,7 @@ public:
     bool SirenPlaying() const { return m_playing; }
     End LastEnd() const { return m_lastEnd; }
 
-    QMediaPlayer* MediaPlayer1;
+    SirenPlayer* MediaPlayer1;
 
     // A playback that reports no end within this margin beyond its duration
     // (or, duration unknown, this long) is taken as ended.
@@ -47,9 +45,8 @@ signals:
 private:
     void Finish(End reason);
 
-    QAudioOutput* m_audio;
     QTimer* m_watchdog;
-    QUrl m_source;
+    QString m_path;
     bool m_available = false;
     bool m_playing = false;
     End m_lastEnd = End::None;

@@ -5,6 +5,7 @@
 #include "Payloads.h"
 #include "Shape.h"
 #include "Siren.h"
+#include "SirenPlayer.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "TrackBar.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMediaPlayer>
 #include <QProgressBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -379,7 +379,7 @@ private slots:
 
     void alarmStartsTheSirenOncePerPlayback() {
         Fixture f;
-        if (!f.view.AlarmSound().MediaPlayer1->isAvailable())
+        if (!f.view.AlarmSound().MediaPlayer1->IsAvailable())
             QSKIP("no media backend on this platform");
         QVERIFY(f.view.AlarmSound().SetSoundFile(SirenFile()));
         QSignalSpy started(&f.view.AlarmSound(), &Siren::Started);

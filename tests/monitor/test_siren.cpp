@@ -1,9 +1,9 @@
 #include "Siren.h"
+#include "SirenPlayer.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QMediaPlayer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -23,7 +23,7 @@ private slots:
         QVERIFY2(QFile::exists(ShippedSound()), "SIREN1.WAV is built beside the program");
         Siren siren;
         QCOMPARE(siren.MediaPlayer1->objectName(), QStringLiteral("MediaPlayer1"));
-        if (!siren.MediaPlayer1->isAvailable())
+        if (!siren.MediaPlayer1->IsAvailable())
             QSKIP("no media backend on this platform");
         QVERIFY(siren.SetSoundFile(ShippedSound()));
         QSignalSpy started(&siren, &Siren::Started);
@@ -63,7 +63,7 @@ private slots:
         bad.write("RIFF\x10\x00\x00\x00WAVEfmt garbage that is no sound at all");
         bad.close();
         Siren siren;
-        if (!siren.MediaPlayer1->isAvailable())
+        if (!siren.MediaPlayer1->IsAvailable())
             QSKIP("no media backend on this platform");
         QVERIFY(siren.SetSoundFile(bad.fileName()));
         siren.StartSiren();
@@ -74,14 +74,14 @@ private slots:
 
     void endNotificationAllowsTheNextStart() {
         Siren siren;
-        if (!siren.MediaPlayer1->isAvailable())
+        if (!siren.MediaPlayer1->IsAvailable())
             QSKIP("no media backend on this platform");
         QVERIFY(siren.SetSoundFile(ShippedSound()));
         siren.StartSiren();
         QVERIFY(siren.SirenPlaying());
         siren.MediaPlayer1Notify();
         QVERIFY(!siren.SirenPlaying());
-        QCOMPARE(siren.MediaPlayer1->playbackState(), QMediaPlayer::StoppedState);
+        QVERIFY(siren.MediaPlayer1->IsStopped());
         siren.StartSiren();
         QVERIFY(siren.SirenPlaying());
         siren.MediaPlayer1Notify();
