@@ -5,8 +5,8 @@
 # display driven through one session by drive-detector-config.exe: connect,
 # poll, write one configuration change and see it read back, disconnect,
 # exit. Checked through the driver's steps, the simulator's output and the
-# program's LogError.txt (none may appear). Tries a screenshot while
-# connected (OUT_DIR/windows-connected.png). Expects WINEPREFIX set and modem_shim.so beside it.
+# program's LogError.txt (none may appear). Takes OUT_DIR/windows-connected.png
+# while connected. Expects WINEPREFIX set and modem_shim.so beside it.
 #
 #   end-to-end.sh BIN_DIR SIM OUT_DIR
 set -uo pipefail
@@ -33,6 +33,8 @@ fail() {
 display=:$((60 + RANDOM % 30))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
+# Wine falls back to drawing nowhere when the display is not up yet.
+for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && break; sleep 0.1; done
 link=$WINEPREFIX/dosdevices/com5
 rm -f "$link"
 "$sim" --link "$link" --real-timing --state "$out/sim-state.bin" --walk-every 0 \
@@ -44,14 +46,13 @@ for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
 
 start=$(date +%s)
 export DISPLAY=$display
-# The screenshot is taken while the driver holds the connection. Not checked:
-# taken this way it still comes out black (the window is drawn when the same
-# session is started by hand); docs/windows-connected.png was taken by hand.
-LD_PRELOAD=$shim timeout --kill-after=5 90 "$wine" "$bin/drive-detector-config.exe" COM5 6000 2>/dev/null |
-    tr -d '\r' | while IFS= read -r line; do
+# The screenshot is taken while the driver holds the connection.
+LD_PRELOAD=$shim timeout --kill-after=5 90 "$wine" "$bin/drive-detector-config.exe" COM5 6000 2>"$out/wine-stderr.txt" |
+    while IFS= read -r line; do
+        line=${line%$'\r'}
         echo "$line" >>"$out/program.txt"
         echo "  $line"
-        [ "$line" = "@hold" ] && sleep 4 && import -display "$display" -window root "$out/windows-connected.png"
+        [ "$line" = "@hold" ] && sleep 2 && import -display "$display" -window root "$out/windows-connected.png"
     done
 status=${PIPESTATUS[0]}
 echo "end-to-end: the session took $(($(date +%s) - start)) s"
@@ -65,5 +66,8 @@ nconv=$(sed -n 's/^read back: MW Nconv [0-9]* -> \([0-9]*\)$/\1/p' "$out/program
 grep -Eq "configuration written: MW [0-9]+/[0-9]+/$nconv/" "$out/sim.txt" ||
     fail "the simulator got no write with MW Nconv $nconv"
 grep -q 'the tool closed the port' "$out/sim.txt" || fail "the simulator saw no close"
+# The main window is on the screenshot: not the black of an empty display.
+[ "$(convert "$out/windows-connected.png" -format '%[fx:mean>0.1]' info: 2>/dev/null)" = 1 ] ||
+    fail "the screenshot shows no window"
 [ ! -e "$bin/LogError.txt" ] || { sed 's/^/  LogError.txt: /' "$bin/LogError.txt"; fail "errors were logged"; }
 echo "end-to-end: passed"
