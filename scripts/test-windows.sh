@@ -7,10 +7,12 @@
 #     tests/win32/qt-tests-skipped-under-wine.txt;
 #  3. end-to-end: the program's windows against detector-sim at real line
 #     timing through a COM port, on a virtual X display, with a screenshot
-#     while connected (windows-connected.png in the build folder).
+#     while connected (windows-connected.png in the build folder);
+#  4. the installer: silent install, the installed program starts and ends,
+#     silent uninstall.
 # Installs what is missing. Ends with "N passed, M failed" and a non-zero
 # exit status on any failure. Arguments pick serial tests by name and skip
-# parts 2 and 3.
+# parts 2 to 4.
 #
 #   BUILD_DIR (default build-windows)  build folder, holding its own Wine prefix
 #   WIN_BUILD_DIR (default build-win)   the Windows build of the program
@@ -102,6 +104,14 @@ if tests/win32/end-to-end.sh "$WIN_BUILD_DIR/bin" "$(realpath "${SIM:-build/bin/
     "$BUILD_DIR/end-to-end"; then
     passed=$((passed + 1))
 else
+    failed=$((failed + 1))
+fi
+
+installer=$(ls "$WIN_BUILD_DIR"/detector-config-*-win64.exe 2>/dev/null | head -n1)
+if [ -n "$installer" ] && tests/win32/installer.sh "$installer" "$BUILD_DIR/installer"; then
+    passed=$((passed + 1))
+else
+    [ -n "$installer" ] || echo "installer: FAILED: no installer in $WIN_BUILD_DIR"
     failed=$((failed + 1))
 fi
 

@@ -2,7 +2,9 @@
 # Cross-builds the program for Windows (x86-64, MinGW-w64) against the static
 # Qt that build-qt.sh provides: build-win/bin/detector-config.exe, which needs
 # no Qt or MinGW DLLs, with SIREN1.WAV beside it, and the Qt Test programs
-# that need no serial peer. Extra arguments go to CMake's configure step.
+# that need no serial peer; then the installer and a zip of the same files,
+# build-win/detector-config-<version>-win64.exe and .zip. Extra arguments go
+# to CMake's configure step.
 #
 #   BUILD_DIR (default build-win)   the build folder
 set -euo pipefail
@@ -10,7 +12,7 @@ cd "$(dirname "$0")/../.."
 top=$PWD
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-win}")
 qt=$(scripts/windows/build-qt.sh)
-scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix cmake ninja-build
+scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix cmake ninja-build nsis
 
 # The alarm sound is generated at build time, by a program for this machine.
 mkdir -p "$BUILD_DIR/host"
@@ -28,4 +30,13 @@ if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
         -DDCT_HOST_SIREN_WAV="$BUILD_DIR/host/siren-wav" "${launcher[@]}" "$@"
 fi
 cmake --build "$BUILD_DIR" --parallel "$(nproc)"
-echo "Built $BUILD_DIR/bin/detector-config.exe"
+
+# Only Windows' own DLLs may be imported: nothing else is shipped beside it.
+imports=$(x86_64-w64-mingw32-objdump -p "$BUILD_DIR/bin/detector-config.exe" |
+    sed -n 's/^\s*DLL Name: //p')
+if echo "$imports" | grep -Eiq '^(qt6|libstdc|libgcc|libwinpthread)'; then
+    echo "detector-config.exe needs DLLs that are not shipped:" $imports >&2
+    exit 1
+fi
+(cd "$BUILD_DIR" && cpack >/dev/null)
+echo "Built $BUILD_DIR/bin/detector-config.exe and $BUILD_DIR/detector-config-*-win64.{exe,zip}"
