@@ -2,8 +2,9 @@
 # The Windows installer under Wine, in a Wine prefix of its own: a silent
 # install (/S) puts the program, its alarm sound, the uninstaller and the
 # Start-menu entries in place; the installed program answers --version, then
-# starts on a virtual X display and ends with 0 after Alt+F4 (close, fade-out,
-# end of the process); the silent uninstaller removes it all again.
+# starts on a virtual X display, fades in through the window's opacity, and
+# after Alt+F4 (the close box) fades out and ends with 0; the silent
+# uninstaller removes it all again.
 #
 #   installer.sh INSTALLER WORK_DIR
 set -uo pipefail
@@ -55,14 +56,34 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 [ -n "$window" ] || fail "the installed program showed no window"
-sleep 1
+# The fade runs through the window's opacity, which Wine hands to X as
+# _NET_WM_WINDOW_OPACITY (alpha x 0x01010101): 250/255 once faded in.
+opacity() {
+    local v
+    v=$(xprop -id "$window" _NET_WM_WINDOW_OPACITY 2>/dev/null | awk -F' = ' '/CARDINAL/ {print $2}')
+    [ -n "$v" ] && echo $((v / 16843009)) || echo -1
+}
+sleep 1.5
+alpha=$(opacity)
+[ "$alpha" = 250 ] || fail "opacity $alpha/255 after the fade-in, expected 250/255"
+# The close box (Alt+F4) runs Exit: the window fades out, then the process ends.
+start=$(date +%s%N)
 xdotool windowfocus --sync "$window" key --clearmodifiers alt+F4
-for _ in $(seq 50); do kill -0 $program 2>/dev/null || break; sleep 0.1; done
+lowest=$alpha
+for _ in $(seq 100); do
+    kill -0 $program 2>/dev/null || break
+    a=$(opacity)
+    [ "$a" -ge 0 ] && [ "$a" -lt "$lowest" ] && lowest=$a
+    sleep 0.02
+done
+took=$((($(date +%s%N) - start) / 1000000))
 kill -0 $program 2>/dev/null && fail "the program did not end after Alt+F4"
 wait $program
 status=$?
 [ $status -eq 0 ] || fail "the program ended with $status"
-echo "  the installed program started, and ended with 0 after Alt+F4"
+[ "$lowest" -lt 250 ] || fail "no fade-out seen before the end"
+[ "$took" -lt 1500 ] || fail "the end took $took ms after Alt+F4"
+echo "  the installed program faded in to 250/255; Alt+F4 faded it out (down to $lowest/255) and it ended with 0 after $took ms"
 unset DISPLAY
 
 "$wine" 'C:\DetectorConfig\Uninstall.exe' /S >/dev/null 2>&1
