@@ -53,7 +53,7 @@ fi
 # the cross build needs (moc, uic, rcc come from qt6-base-dev-tools).
 work=$(mktemp -d "$parent/source.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-if ! apt-cache showsrc qt6-base >/dev/null 2>&1 || [ -z "$(apt-cache showsrc qt6-base 2>/dev/null)" ]; then
+if [ -z "$(apt-cache showsrc qt6-base 2>/dev/null)" ]; then
     sources=/etc/apt/sources.list.d/debian.sources
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -62,8 +62,12 @@ if ! apt-cache showsrc qt6-base >/dev/null 2>&1 || [ -z "$(apt-cache showsrc qt6
     $SUDO apt-get update -qq
 fi
 scripts/install-deps.sh dpkg-dev >&2
-(cd "$work" && apt-get source -qq "qt6-base=$QT_VERSION*" >&2)
-src=$(find "$work" -maxdepth 1 -type d -name "qt6-base-*" | head -n1)
+(cd "$work" && apt-get source -qq qt6-base >&2)
+src=$(find "$work" -maxdepth 1 -type d -name "qt6-base-$QT_VERSION*" | head -n1)
+if [ -z "$src" ]; then
+    log "Debian's qt6-base source is not $QT_VERSION, the version of the host tools"
+    exit 1
+fi
 mkdir "$work/build"
 cd "$work/build"
 # Options, and why:
