@@ -38,7 +38,7 @@ for _ in $(seq 50); do xwininfo -display "$display" -root >/dev/null 2>&1 && bre
 link=$WINEPREFIX/dosdevices/com5
 rm -f "$link"
 "$sim" --link "$link" --real-timing --state "$out/sim-state.bin" --walk-every 0 \
-    >"$out/sim.txt" 2>&1 < <(sleep 600) &
+    >"$out/sim.txt" 2>&1 </dev/null &
 simpid=$!
 trap 'kill $simpid $xvfb 2>/dev/null; wait $simpid $xvfb 2>/dev/null' EXIT
 for _ in $(seq 50); do [ -L "$link" ] && break; sleep 0.1; done
