@@ -24,6 +24,18 @@ stamp=$dest/.complete
 
 log() { echo "build-qt.sh: $*" >&2; }
 
+archive_ok() {
+    [ -f "$archive" ] && [ -f "$archive.sha256" ] &&
+        [ "$(sha256sum <"$archive" | cut -d' ' -f1)" = "$(cut -d' ' -f1 "$archive.sha256")" ]
+}
+
+# --available: succeeds when the Qt is here or can be unpacked, without the
+# long build from source.
+if [ "${1:-}" = --available ]; then
+    { [ -f "$stamp" ] && [ -x "$dest/bin/qt-cmake" ]; } || archive_ok
+    exit
+fi
+
 if [ -f "$stamp" ] && [ -x "$dest/bin/qt-cmake" ]; then
     echo "$dest"
     exit 0
@@ -36,8 +48,7 @@ parent=$(dirname "$dest")
 mkdir -p "$parent"
 rm -rf "$dest"
 
-if [ -f "$archive" ] && [ -f "$archive.sha256" ] &&
-    [ "$(sha256sum <"$archive" | cut -d' ' -f1)" = "$(cut -d' ' -f1 "$archive.sha256")" ]; then
+if archive_ok; then
     log "unpacking $archive"
     work=$(mktemp -d "$parent/unpack.XXXXXX")
     trap 'rm -rf "$work"' EXIT
