@@ -47,21 +47,10 @@ long long MsSince(Clock::time_point start) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 }
 
-std::string Hex(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const std::uint8_t b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
-}
-
 Bytes FromHex(const std::string& text) {
     Bytes bytes;
-    for (std::size_t i = 0; i + 1 < text.size(); i += 2)
-        bytes.push_back(
-            static_cast<std::uint8_t>(std::strtoul(text.substr(i, 2).c_str(), nullptr, 16)));
+    if (!::FromHex(text, bytes))
+        bytes.clear();
     return bytes;
 }
 

@@ -3,6 +3,8 @@
 // A small check harness for the Windows test program, which runs without Qt:
 // checks that count, checks skipped under Wine, and the channel to the
 // scripted serial peers on the Linux side (see peer_host.cpp).
+#include "HexText.h"
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -64,7 +66,7 @@ inline void Skip(const std::string& what) {
 }
 
 long long MsSince(Clock::time_point start);
-std::string Hex(const Bytes& bytes);
+// The peer host's answer as bytes; empty when it is not hex.
 Bytes FromHex(const std::string& text);
 // `count` bytes counting up from `first`.
 Bytes Sequence(std::size_t count, std::uint8_t first = 0);

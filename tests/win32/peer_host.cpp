@@ -17,6 +17,7 @@
 //   avail MS                what arrives within MS (all queued after the first)
 //   idle MS                 1 when every played step has been written, else 0
 //   settings                the line settings the port left on the terminal
+#include "HexText.h"
 #include "PtyPeer.h"
 
 #include <cerrno>
@@ -37,29 +38,6 @@ using TestSupport::PeerStep;
 using TestSupport::PtyPeer;
 
 namespace {
-
-std::string Hex(const Bytes& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string text;
-    for (const std::uint8_t b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
-    return text;
-}
-
-bool FromHex(const std::string& text, Bytes& bytes) {
-    if (text.size() % 2 != 0)
-        return false;
-    bytes.clear();
-    for (std::size_t i = 0; i < text.size(); i += 2) {
-        unsigned value = 0;
-        if (std::sscanf(text.c_str() + i, "%2x", &value) != 1)
-            return false;
-        bytes.push_back(static_cast<std::uint8_t>(value));
-    }
-    return true;
-}
 
 bool ParsePlay(const std::string& text, PeerScript& script) {
     std::stringstream steps(text);
