@@ -2,6 +2,7 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 
 #include <algorithm>
@@ -98,17 +99,54 @@ void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch
     DrawPolyline(screen, ch6, GraphColours::Pir2Reference.rgb(), true);
 }
 
-void DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
-    if (screen.isNull() || count <= 0)
-        return;
-    QPainter painter(&screen);
-    painter.setFont(LabelFont());
-    painter.setPen(Qt::black);
+namespace {
+
+// Laying out a label's text costs far more than drawing it, and the same few
+// labels are drawn at every status: each is drawn once, box and text, into a
+// picture of its box, and copied from there.
+const QImage& LabelPicture(const QString& text, const QImage& screen) {
+    static QHash<QString, QImage> pictures;
+    const QString key = QStringLiteral("%1/%2/%3")
+                            .arg(screen.dotsPerMeterX())
+                            .arg(screen.dotsPerMeterY())
+                            .arg(text);
+    auto found = pictures.constFind(key);
+    if (found != pictures.constEnd())
+        return *found;
     const QFontMetrics metrics(LabelFont(), &screen);
-    for (int i = 0; i < count; ++i) {
-        const TraceLabel& label = labels[i];
-        const QRect box(label.X, label.Y, metrics.horizontalAdvance(label.Text), metrics.height());
-        painter.fillRect(box, GraphColours::LabelBox);
-        painter.drawText(label.X, label.Y + metrics.ascent(), label.Text);
+    QImage picture(std::max(metrics.horizontalAdvance(text), 0), metrics.height(),
+                   QImage::Format_RGB32);
+    picture.setDotsPerMeterX(screen.dotsPerMeterX());
+    picture.setDotsPerMeterY(screen.dotsPerMeterY());
+    picture.fill(GraphColours::LabelBox);
+    if (!picture.isNull()) {
+        QPainter painter(&picture);
+        painter.setFont(LabelFont());
+        painter.setPen(Qt::black);
+        painter.drawText(0, metrics.ascent(), text);
     }
+    return *pictures.insert(key, picture);
+}
+
+// Copies `picture` into `screen` with its top-left corner at (x, y), as far
+// as it falls inside.
+void CopyInto(QImage& screen, const QImage& picture, int x, int y) {
+    const QRect target = QRect(x, y, picture.width(), picture.height()).intersected(screen.rect());
+    if (target.isEmpty())
+        return;
+    const auto rowBytes = static_cast<std::size_t>(target.width()) * sizeof(QRgb);
+    for (int row = target.top(); row <= target.bottom(); ++row) {
+        const auto* from = reinterpret_cast<const QRgb*>(picture.constScanLine(row - y));
+        std::memcpy(reinterpret_cast<QRgb*>(screen.scanLine(row)) + target.left(),
+                    from + (target.left() - x), rowBytes);
+    }
+}
+
+} // namespace
+
+void DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
+    if (screen.isNull() || screen.depth() != 32 || count <= 0)
+        return;
+    for (int i = 0; i < count; ++i)
+        CopyInto(screen, LabelPicture(labels[i].Text, screen), labels[i].X, labels[i].Y);
 }

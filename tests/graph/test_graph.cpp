@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 
 #include <set>
@@ -190,6 +191,34 @@ private slots:
         const PointArray origin(200, GraphPoint{0, 0});
         BeamData({}, {}, {}, origin, origin, origin, screen, bg);
         QCOMPARE(screen, bg);
+    }
+
+    // Labels are copied from pictures drawn once; they must look exactly as
+    // if box and text were painted in place, also where the image cuts them.
+    void labelsLookAsIfPaintedInPlace() {
+        QImage background = NewGraphImage(200, 100);
+        DrawBackground(background, 100);
+        const TraceLabel labels[] = {{QStringLiteral("MW"), 11, 71},
+                                     {QStringLiteral("UP PIR"), -7, 3},
+                                     {QStringLiteral("DOWN PIR"), 170, 92}};
+        QImage expected = background.copy();
+        {
+            QPainter painter(&expected);
+            const QFont font(QStringLiteral("Tahoma"), 8);
+            painter.setFont(font);
+            painter.setPen(Qt::black);
+            const QFontMetrics metrics(font, &expected);
+            for (const TraceLabel& label : labels) {
+                painter.fillRect(label.X, label.Y, metrics.horizontalAdvance(label.Text),
+                                 metrics.height(), GraphColours::LabelBox);
+                painter.drawText(label.X, label.Y + metrics.ascent(), label.Text);
+            }
+        }
+        for (int round = 0; round < 2; ++round) { // drawn, then from the pictures
+            QImage screen = background.copy();
+            DrawTraceLabels(screen, labels, 3);
+            QCOMPARE(screen, expected);
+        }
     }
 
     void labelsOnAquaBoxes() {
