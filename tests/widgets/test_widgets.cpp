@@ -1,5 +1,6 @@
 // Change notification and addressing of the widgets the subsystems bind to.
 #include "BarPosition.h"
+#include "CachedGroupBox.h"
 #include "FindControl.h"
 #include "LevelBarStyle.h"
 #include "PanelStatusBar.h"
@@ -8,6 +9,7 @@
 #include "StringGrid.h"
 #include "TrackBar.h"
 
+#include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -29,6 +31,7 @@ private slots:
     void barPositionClamps();
     void shapeColour();
     void findControlThrowsOnMissingName();
+    void cachedGroupBoxLooksLikeAPlainOne();
 };
 
 void TestWidgets::trackBarNotifiesOnlyRealChanges() {
@@ -369,4 +372,38 @@ void TestWidgets::findControlThrowsOnMissingName() {
 }
 
 QTEST_MAIN(TestWidgets)
+// The part of a box below its title, painted as a readout change inside it
+// paints it, on a solid background.
+static QImage PaintedInterior(QGroupBox& box) {
+    QImage image(box.size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(239, 239, 239));
+    const QRect interior = box.contentsRect().adjusted(0, 4, 0, 0);
+    QPainter painter(&image);
+    box.render(&painter, QPoint(), QRegion(interior), QWidget::RenderFlags());
+    painter.end();
+    return image.copy(interior);
+}
+
+void TestWidgets::cachedGroupBoxLooksLikeAPlainOne() {
+    QWidget window;
+    CachedGroupBox cached(QStringLiteral("PIR1"), &window);
+    QGroupBox plain(QStringLiteral("PIR1"), &window);
+    const auto both = [&](auto change) {
+        change(static_cast<QGroupBox&>(cached));
+        change(plain);
+    };
+    both([](QGroupBox& box) { box.setGeometry(0, 0, 120, 90); });
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Drawn, then copied from its picture; then after each change of look.
+    for (int round = 0; round < 2; ++round)
+        QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
+    both([](QGroupBox& box) { box.resize(160, 130); });
+    QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
+    both([](QGroupBox& box) { box.setEnabled(false); });
+    QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
+    both([](QGroupBox& box) { box.setFlat(true); });
+    QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
+}
+
 #include "test_widgets.moc"
