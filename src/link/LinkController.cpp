@@ -1,5 +1,6 @@
 #include "LinkController.h"
 
+#include "BarPosition.h"
 #include "ComSetup.h"
 #include "ErrorLog.h"
 #include "PanelStatusBar.h"
@@ -174,10 +175,7 @@ void LinkController::PageControl1Change(int index) {
 
 void LinkController::AdvanceActivityBar() {
     QProgressBar* bar = m_ui.ProgressBar_serial;
-    if (bar->value() < bar->maximum())
-        bar->setValue(bar->value() + 1);
-    else
-        bar->setValue(bar->minimum());
+    SetBarPosition(bar, bar->value() < bar->maximum() ? bar->value() + 1 : bar->minimum());
 }
 
 void LinkController::Timer2Timer() {
@@ -191,9 +189,7 @@ void LinkController::Timer2Timer() {
             if (FrameObserver)
                 FrameObserver({FrameEvent::WriteSent, m_buffers.OutgoingFrame.data(), length});
             m_buffers.WritePending = false;
-            QProgressBar* bar = m_ui.ProgressBar_serial;
-            while (bar->value() < bar->maximum())
-                bar->setValue(bar->value() + 1);
+            SetBarPosition(m_ui.ProgressBar_serial, m_ui.ProgressBar_serial->maximum());
             return;
         }
         if (m_port->SendingData() != 0)

@@ -2,6 +2,7 @@
 #include "BarPosition.h"
 #include "CachedGroupBox.h"
 #include "FindControl.h"
+#include "LevelBar.h"
 #include "LevelBarStyle.h"
 #include "PanelStatusBar.h"
 #include "RadioGroup.h"
@@ -32,6 +33,7 @@ private slots:
     void shapeColour();
     void findControlThrowsOnMissingName();
     void cachedGroupBoxLooksLikeAPlainOne();
+    void levelBarIsDrawnWithTheNextPaintPass();
 };
 
 void TestWidgets::trackBarNotifiesOnlyRealChanges() {
@@ -404,6 +406,32 @@ void TestWidgets::cachedGroupBoxLooksLikeAPlainOne() {
     QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
     both([](QGroupBox& box) { box.setFlat(true); });
     QCOMPARE(PaintedInterior(cached), PaintedInterior(plain));
+}
+
+// A status moves many bars; each must not paint, and flush, on its own.
+void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
+    QWidget window;
+    LevelBar bar(&window);
+    bar.setOrientation(Qt::Vertical);
+    bar.setTextVisible(false);
+    bar.setRange(0, 1000);
+    bar.setGeometry(10, 10, 20, 200);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    PaintCount count;
+    bar.installEventFilter(&count);
+    for (const int level : {100, 400, 700, 1000}) {
+        SetBarPosition(&bar, level);
+        QCOMPARE(count.paints, 0);
+    }
+    QTRY_COMPARE(count.paints, 1);
+    // A change too small to move the fill is not drawn; reaching an end is.
+    SetBarPosition(&bar, 999);
+    QTest::qWait(20);
+    QCOMPARE(count.paints, 1);
+    SetBarPosition(&bar, 0);
+    QCOMPARE(count.paints, 1);
+    QTRY_COMPARE(count.paints, 2);
 }
 
 #include "test_widgets.moc"

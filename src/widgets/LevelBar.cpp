@@ -1,0 +1,63 @@
+#include "LevelBar.h"
+
+#include <QEvent>
+#include <QStyle>
+#include <QStyleOptionProgressBar>
+
+#include <cstdlib>
+
+void LevelBar::SetLevel(int value) {
+    if (value == this->value())
+        return;
+    if (!updatesEnabled() || !MustBeSeen(value)) {
+        setValue(value);
+        return;
+    }
+    setUpdatesEnabled(false);
+    setValue(value);
+    setUpdatesEnabled(true); // asks for the bar to be drawn with the next paint pass
+}
+
+// QProgressBar's own rule: the ends of the range, a text that shows the
+// value, or a fill that moved by more than a chunk.
+bool LevelBar::MustBeSeen(int value) {
+    if (!m_painted)
+        return true;
+    if (value == m_paintedLevel)
+        return false;
+    if (value == minimum() || value == maximum())
+        return true;
+    const long long difference = std::llabs(static_cast<long long>(value) - m_paintedLevel);
+    const long long steps = static_cast<long long>(maximum()) - minimum();
+    if (isTextVisible()) {
+        if (format().contains(QLatin1String("%v")))
+            return true;
+        if (format().contains(QLatin1String("%p")) && difference >= std::llabs(steps / 100))
+            return true;
+    }
+    if (m_grooveLength < 0) {
+        QStyleOptionProgressBar option;
+        initStyleOption(&option);
+        const QRect groove = style()->subElementRect(QStyle::SE_ProgressBarGroove, &option, this);
+        m_grooveLength = orientation() == Qt::Horizontal ? groove.width() : groove.height();
+        m_chunkWidth = style()->pixelMetric(QStyle::PM_ProgressBarChunkWidth, &option, this);
+    }
+    return difference * m_grooveLength > m_chunkWidth * steps;
+}
+
+void LevelBar::paintEvent(QPaintEvent* event) {
+    m_paintedLevel = value();
+    m_painted = true;
+    QProgressBar::paintEvent(event);
+}
+
+void LevelBar::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
+        m_grooveLength = -1;
+    QProgressBar::changeEvent(event);
+}
+
+void LevelBar::resizeEvent(QResizeEvent* event) {
+    m_grooveLength = -1;
+    QProgressBar::resizeEvent(event);
+}

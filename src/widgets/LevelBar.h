@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QProgressBar>
+
+// A progress bar that shows a level the live view changes many times a
+// second.
+//
+// QProgressBar paints at once whenever a new value moves its fill far
+// enough, and a bar is not opaque: each such change also paints everything
+// beneath the bar and flushes the window, bar by bar. A level bar applies
+// the same rule for when a change must be seen, but leaves the drawing to the
+// one paint pass the event loop makes after the whole status is shown.
+class LevelBar : public QProgressBar {
+    Q_OBJECT
+public:
+    using QProgressBar::QProgressBar;
+
+    // `value` must lie within the range.
+    void SetLevel(int value);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    bool MustBeSeen(int value);
+
+    int m_paintedLevel = 0;
+    bool m_painted = false;
+    int m_grooveLength = -1; // with the chunk width, known until size or style change
+    int m_chunkWidth = 1;
+};
