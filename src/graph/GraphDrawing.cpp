@@ -129,24 +129,27 @@ const QImage& LabelPicture(const QString& text, const QImage& screen) {
 }
 
 // Copies `picture` into `screen` with its top-left corner at (x, y), as far
-// as it falls inside.
-void CopyInto(QImage& screen, const QImage& picture, int x, int y) {
+// as it falls inside, and returns where.
+QRect CopyInto(QImage& screen, const QImage& picture, int x, int y) {
     const QRect target = QRect(x, y, picture.width(), picture.height()).intersected(screen.rect());
     if (target.isEmpty())
-        return;
+        return target;
     const auto rowBytes = static_cast<std::size_t>(target.width()) * sizeof(QRgb);
     for (int row = target.top(); row <= target.bottom(); ++row) {
         const auto* from = reinterpret_cast<const QRgb*>(picture.constScanLine(row - y));
         std::memcpy(reinterpret_cast<QRgb*>(screen.scanLine(row)) + target.left(),
                     from + (target.left() - x), rowBytes);
     }
+    return target;
 }
 
 } // namespace
 
-void DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
-    if (screen.isNull() || screen.depth() != 32 || count <= 0)
-        return;
+QRect DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
+    QRect covered;
+    if (screen.isNull() || screen.depth() != 32)
+        return covered;
     for (int i = 0; i < count; ++i)
-        CopyInto(screen, LabelPicture(labels[i].Text, screen), labels[i].X, labels[i].Y);
+        covered |= CopyInto(screen, LabelPicture(labels[i].Text, screen), labels[i].X, labels[i].Y);
+    return covered;
 }

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QRect>
 #include <QString>
 
 // Drawing of the graph into off-screen images. Only QtGui is used, so the
@@ -46,4 +47,5 @@ struct TraceLabel {
     int X = 0;
     int Y = 0;
 };
-void DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count);
+// Returns the part of `screen` the boxes cover.
+QRect DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count);

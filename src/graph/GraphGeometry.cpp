@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 void SetUpArray(PointArray& points, int count, std::int32_t row) {
     points.resize(static_cast<std::size_t>(std::max(count, 0)));
@@ -63,4 +64,25 @@ std::vector<LineSegment> BackgroundSegments(int width, int screenHeight) {
 bool DashDotDotInk(std::int64_t position) {
     const std::int64_t p = position % DashDotDotPeriod;
     return p < 9 || (p >= 12 && p < 15) || (p >= 18 && p < 21);
+}
+
+ColumnSpan ChangedColumns(const PointArray& before, const PointArray& after, bool dashDotDot) {
+    if (before.size() != after.size())
+        return {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+    const std::size_t n = after.size();
+    std::size_t first = 0;
+    while (first < n && before[first] == after[first])
+        ++first;
+    if (first == n)
+        return {};
+    std::size_t last = n - 1;
+    while (before[last] == after[last])
+        --last;
+    first = first > 0 ? first - 1 : 0;
+    last = dashDotDot ? n - 1 : std::min(last + 1, n - 1);
+    ColumnSpan span{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
+    for (std::size_t i = first; i <= last; ++i)
+        span = {std::min({span.First, before[i].X, after[i].X}),
+                std::max({span.Last, before[i].X, after[i].X})};
+    return span;
 }

@@ -30,6 +30,21 @@ void SetUpArray(PointArray& points, int count, std::int32_t row);
 // limited to that array.
 void delArray(PointArray& ch1, PointArray& ch2, PointArray& ch3, PointArray& ch4, const int& len);
 
+// Pixel columns First..Last, both included; empty when First > Last.
+struct ColumnSpan {
+    int First = 1;
+    int Last = 0;
+    bool Empty() const { return First > Last; }
+    friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+};
+
+// The columns that can look different when the line through `after` is
+// drawn instead of the one through `before`, on the same background: those
+// of the segments that touch a moved point and, for a dash-dot-dot line, of
+// every segment after the first moved point, because the pattern runs on
+// along the line. Arrays of different lengths can differ anywhere.
+ColumnSpan ChangedColumns(const PointArray& before, const PointArray& after, bool dashDotDot);
+
 struct LineSegment {
     GraphPoint A;
     GraphPoint B;

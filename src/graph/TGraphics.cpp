@@ -7,6 +7,7 @@
 
 #include <QEvent>
 #include <QMenu>
+#include <QRegion>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -59,7 +60,7 @@ bool TGraphics::DirectConvert() const {
 void TGraphics::FormResize() {
     SetUpArrays();
     PrepareBackground();
-    imgScreen->update();
+    ShowScreen();
     update();
 }
 
@@ -73,13 +74,38 @@ void TGraphics::BeamData() {
 }
 
 void TGraphics::ShowScreen() {
+    m_showWhole = true;
     imgScreen->update();
+}
+
+void TGraphics::ShowChanges(const QRect& labels) {
+    const std::array<const PointArray*, 6> now = {&Ch1Points, &Ch2Points, &Ch3Points,
+                                                  &Ch4Points, &Ch5Points, &Ch6Points};
+    QRegion changed = QRegion(labels) + m_shownLabels;
+    for (std::size_t k = 0; k < now.size() && !m_showWhole; ++k) {
+        const bool dashDotDot = k >= 3; // the reference lines
+        const ColumnSpan span = ChangedColumns(m_shownPoints[k], *now[k], dashDotDot);
+        if (span.Empty())
+            continue;
+        if (span.First <= 0 && span.Last >= imgScreen->width() - 1)
+            m_showWhole = true;
+        else
+            changed += QRect(QPoint(span.First, 0), QPoint(span.Last, imgScreen->height() - 1));
+    }
+    if (m_showWhole)
+        imgScreen->update();
+    else if (!changed.isEmpty())
+        imgScreen->update(changed);
+    for (std::size_t k = 0; k < now.size(); ++k)
+        m_shownPoints[k] = *now[k];
+    m_shownLabels = labels;
+    m_showWhole = false;
 }
 
 void TGraphics::ClearClick() {
     delArray(Ch1Points, Ch2Points, Ch3Points, Ch4Points, PointCount);
     // The picture is left as it is; the next status draws the flat traces.
-    imgScreen->update();
+    ShowScreen();
 }
 
 void TGraphics::Direct_ConvertClick() {

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QWidget>
 
+#include <array>
 #include <memory>
 
 class GraphImage;
@@ -65,6 +66,10 @@ public:
     void BeamData();
     // Shows what has been drawn into imgScreen.
     void ShowScreen();
+    // Shows what a redraw by BeamData and the trace labels `labels` changed
+    // in imgScreen since it was last shown: the columns where the arrays
+    // changed and the labels, new and old. Most statuses move one point.
+    void ShowChanges(const QRect& labels);
     void ClearClick();
     void Direct_ConvertClick();
 
@@ -78,4 +83,8 @@ private:
     void PlaceImages();
 
     std::unique_ptr<Ui::TGraphics> m_ui;
+    // What imgScreen showed when it was last shown through ShowChanges.
+    std::array<PointArray, 6> m_shownPoints;
+    QRect m_shownLabels;
+    bool m_showWhole = true; // the picture changed in ways only a full repaint shows
 };

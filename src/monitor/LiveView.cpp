@@ -148,6 +148,7 @@ void LiveView::ApplyLiveStatus() {
     // 15-16: redraw and label the newest points.
     ::BeamData(g.Ch1Points, g.Ch2Points, g.Ch3Points, g.Ch4Points, g.Ch5Points, g.Ch6Points,
                g.Screen(), g.Image2);
+    QRect labelled;
     if (PointInside(std::min({g.Ch1Points.size(), g.Ch2Points.size(), g.Ch3Points.size()}))) {
         const GraphPoint& mw = g.Ch1Points[idx];
         const GraphPoint& up = g.Ch2Points[idx];
@@ -155,9 +156,9 @@ void LiveView::ApplyLiveStatus() {
         const TraceLabel labels[] = {{QStringLiteral("MW"), mw.X + 1, mw.Y + 1},
                                      {QStringLiteral("UP PIR"), up.X + 1, up.Y + 1},
                                      {QStringLiteral("DOWN PIR"), down.X + 1, down.Y + 1}};
-        DrawTraceLabels(g.Screen(), labels, 3);
+        labelled = DrawTraceLabels(g.Screen(), labels, 3);
     }
-    g.ShowScreen();
+    g.ShowChanges(labelled);
 
     // 17: temperature, shown only while the detector compensates for it.
     if (m_tempComp->isChecked()) {

@@ -221,6 +221,27 @@ private slots:
         }
     }
 
+    void changedColumnsCoverEverySegmentThatCanLookDifferent() {
+        PointArray before;
+        SetUpArray(before, 10, 80);
+        for (GraphPoint& p : before)
+            p.X += 100; // columns 100..109
+        PointArray after = before;
+        QVERIFY(ChangedColumns(before, after, false).Empty());
+        after[4].Y = 20;
+        // Both segments at the moved point; the dash pattern runs on to the end.
+        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{103, 105}));
+        QCOMPARE(ChangedColumns(before, after, true), (ColumnSpan{103, 109}));
+        after[0].Y = 20;
+        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{100, 105}));
+        // A point collapsed to the origin draws a segment back to column 0.
+        after[7] = GraphPoint{0, 0};
+        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{0, 108}));
+        after.pop_back();
+        const ColumnSpan all = ChangedColumns(before, after, false);
+        QVERIFY(all.First <= 0 && all.Last >= 1000);
+    }
+
     void labelsOnAquaBoxes() {
         QImage screen = NewGraphImage(200, 100);
         const TraceLabel labels[] = {{QStringLiteral("MW"), 11, 71}};

@@ -1,6 +1,7 @@
 #include "DetectorConfig.h"
 #include "FindControl.h"
 #include "GraphDrawing.h"
+#include "GraphImage.h"
 #include "LiveView.h"
 #include "Payloads.h"
 #include "Shape.h"
@@ -14,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -345,6 +347,34 @@ private slots:
         QVERIFY(Pixel(f.graph.Screen(), 1, 141) != aqua);
         QCOMPARE(Pixel(f.graph.Screen(), 2, 81), aqua);
         QCOMPARE(Pixel(f.graph.Screen(), 1, 81), Rgb(GraphColours::MwReference));
+    }
+
+    // Only what changed is repainted: after every status the window must show
+    // exactly the picture, wherever the traces, labels and reference lines
+    // moved, also across the wrap at the right edge.
+    void shownGraphMatchesThePictureAfterEveryStatus() {
+        Fixture f;
+        f.graph.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.graph));
+        const QPoint origin = f.graph.imgScreen->mapTo(&f.graph, QPoint(0, 0));
+        const auto shown = [&] {
+            QCoreApplication::processEvents();
+            return f.graph.screen()
+                ->grabWindow(f.graph.winId(), origin.x(), origin.y(), f.graph.imgScreen->width(),
+                             f.graph.imgScreen->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        for (int i = 0; i < 40; ++i) {
+            if (i == 30) // the sweep wraps after the next status
+                while (f.view.PointIndex() < f.graph.PointCount - 1)
+                    f.send(StatusPayload());
+            f.send(StatusPayload()
+                       .BE16(At::MwLevel, (i * 137) % 1000)
+                       .BE16(At::Pir1Level, (i * 71) % 800)
+                       .BE16(At::MwRefLevel, i % 10 == 5 ? 400 : 200));
+            QCOMPARE(shown(), f.graph.Screen().convertToFormat(QImage::Format_RGB32));
+        }
     }
 
     void narrowerGraphRestartsTheSweep() {
