@@ -27,17 +27,17 @@ void CachedGroupBox::paintEvent(QPaintEvent* event) {
 bool CachedGroupBox::SameLook(const QStyleOptionGroupBox& o) const {
     const QStyleOptionGroupBox& m = m_look;
     return o.rect == m.rect && o.state == m.state && o.direction == m.direction &&
-           o.palette.cacheKey() == m.palette.cacheKey() && o.palette == m.palette &&
-           o.text == m.text && o.textAlignment == m.textAlignment && o.textColor == m.textColor &&
+           o.palette.cacheKey() == m.palette.cacheKey() && o.text == m.text &&
+           o.textAlignment == m.textAlignment && o.textColor == m.textColor &&
            o.features == m.features && o.lineWidth == m.lineWidth &&
            o.midLineWidth == m.midLineWidth && o.subControls == m.subControls &&
-           o.activeSubControls == m.activeSubControls && font().key() == m_fontKey &&
-           style() == m_style && devicePixelRatioF() == m_ratio;
+           o.activeSubControls == m.activeSubControls && font() == m_font && style() == m_style &&
+           devicePixelRatioF() == m_ratio;
 }
 
 void CachedGroupBox::DrawPicture(const QStyleOptionGroupBox& option) {
     m_look = option;
-    m_fontKey = font().key();
+    m_font = font();
     m_style = style();
     m_ratio = devicePixelRatioF();
     m_picture = QPixmap((QSizeF(size()) * m_ratio).toSize());

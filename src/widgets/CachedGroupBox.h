@@ -27,7 +27,7 @@ private:
 
     QPixmap m_picture;
     QStyleOptionGroupBox m_look;
-    QString m_fontKey;
+    QFont m_font;
     const QStyle* m_style = nullptr;
     qreal m_ratio = 0;
     QRect m_titleBand;
