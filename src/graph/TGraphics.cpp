@@ -92,10 +92,12 @@ void TGraphics::ShowChanges(const QRect& labels) {
         else
             changed += QRect(QPoint(span.First, 0), QPoint(span.Last, imgScreen->height() - 1));
     }
+    // One rectangle: a plain copy to the window, where a region of several
+    // would be blended span by span.
     if (m_showWhole)
         imgScreen->update();
     else if (!changed.isEmpty())
-        imgScreen->update(changed);
+        imgScreen->update(changed.boundingRect());
     for (std::size_t k = 0; k < now.size(); ++k)
         m_shownPoints[k] = *now[k];
     m_shownLabels = labels;

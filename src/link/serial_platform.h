@@ -111,7 +111,12 @@ struct QueueStatus {
     std::uint32_t inQueue = 0;
     std::uint32_t outQueue = 0;
 };
-bool ClearErrors(PortHandle port, QueueStatus& status);
+// The queue counts a caller needs; the error flags always come along (and
+// are cleared). Counts not asked for read 0 where fetching them costs a call
+// of their own.
+inline constexpr unsigned queueIn = 1;
+inline constexpr unsigned queueOut = 2;
+bool ClearErrors(PortHandle port, QueueStatus& status, unsigned queues = queueIn | queueOut);
 
 // One overlapped transfer. Done: `count` bytes moved. TimedOut: the transfer
 // did not finish within the deadlock time-out and was aborted; `count` holds

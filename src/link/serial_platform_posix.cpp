@@ -41,6 +41,7 @@ struct PortExtras {
     TDCB dcb;
 #ifdef __linux__
     bool haveCounts = false;
+    bool noCounts = false; // the driver keeps no counters (a pseudo-terminal)
     serial_icounter_struct counts{};
 #endif
 };
@@ -113,11 +114,17 @@ int RemainingMs(Clock::time_point deadline) {
 // Error flags raised since the previous call, from the driver's counters.
 std::uint32_t TakeErrorFlags([[maybe_unused]] int fd) {
 #ifdef __linux__
-    serial_icounter_struct now{};
-    if (::ioctl(fd, TIOCGICOUNT, &now) != 0)
-        return 0;
     std::lock_guard lock(extrasLock);
     PortExtras& e = Extras()[fd];
+    // Asked before and after every transfer: a driver without counters is
+    // not asked again.
+    if (e.noCounts)
+        return 0;
+    serial_icounter_struct now{};
+    if (::ioctl(fd, TIOCGICOUNT, &now) != 0) {
+        e.noCounts = NotSupported(errno);
+        return 0;
+    }
     std::uint32_t flags = 0;
     if (e.haveCounts) {
         if (now.frame != e.counts.frame)
@@ -391,12 +398,12 @@ bool Purge(PortHandle port, unsigned flags) {
     return ::tcflush(Fd(port), which) == 0;
 }
 
-bool ClearErrors(PortHandle port, QueueStatus& status) {
+bool ClearErrors(PortHandle port, QueueStatus& status, unsigned queues) {
     int in = 0;
-    if (::ioctl(Fd(port), FIONREAD, &in) != 0)
+    if ((queues & queueIn) != 0 && ::ioctl(Fd(port), FIONREAD, &in) != 0)
         return false;
     int out = 0;
-    if (::ioctl(Fd(port), TIOCOUTQ, &out) != 0) {
+    if ((queues & queueOut) != 0 && ::ioctl(Fd(port), TIOCOUTQ, &out) != 0) {
         if (!NotSupported(errno))
             return false;
         out = 0;

@@ -332,7 +332,8 @@ bool Purge(PortHandle port, unsigned flags) {
     return ::PurgeComm(AsHandle(port), static_cast<DWORD>(flags)) != FALSE;
 }
 
-bool ClearErrors(PortHandle port, QueueStatus& status) {
+// One call gives everything, whatever was asked for.
+bool ClearErrors(PortHandle port, QueueStatus& status, unsigned) {
     DWORD errors = 0;
     COMSTAT comStat{};
     if (!::ClearCommError(AsHandle(port), &errors, &comStat))

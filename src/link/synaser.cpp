@@ -359,7 +359,7 @@ void TBlockSerial::SetDTR(bool value) {
 int TBlockSerial::SendingData() {
     SetSynaError(0);
     Os::QueueStatus status;
-    if (!Os::ClearErrors(Fhandle, status))
+    if (!Os::ClearErrors(Fhandle, status, Os::queueOut))
         SerialCheck(-1);
     ExceptCheck();
     return static_cast<int>(status.outQueue);
@@ -368,7 +368,7 @@ int TBlockSerial::SendingData() {
 int TBlockSerial::WaitingData() {
     Os::QueueStatus status;
     int result = 0;
-    if (Os::ClearErrors(Fhandle, status)) {
+    if (Os::ClearErrors(Fhandle, status, Os::queueIn)) {
         SetSynaError(0);
         result = static_cast<int>(status.inQueue);
     } else {
@@ -403,7 +403,7 @@ int TBlockSerial::FinishTransfer(const Os::Transfer& t) {
     else if (t.status == Os::Transfer::Failed)
         SetSynaError(t.error);
     Os::QueueStatus status;
-    if (Os::ClearErrors(Fhandle, status) && status.errors != 0)
+    if (Os::ClearErrors(Fhandle, status, 0) && status.errors != 0)
         TranslateCommErrors(status.errors);
     ExceptCheck();
     return t.count;

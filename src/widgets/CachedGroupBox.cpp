@@ -18,10 +18,15 @@ void CachedGroupBox::paintEvent(QPaintEvent* event) {
         QGroupBox::paintEvent(event);
         return;
     }
-    const QRect exposed = event->rect();
-    const QRectF source(QPointF(exposed.topLeft()) * m_ratio, QSizeF(exposed.size()) * m_ratio);
+    // Rectangle by rectangle: within one rectangle the picture is blended
+    // line by line at once, where a clip of several rectangles would take
+    // the slow path span by span.
     QPainter painter(this);
-    painter.drawPixmap(QRectF(exposed), m_picture, source);
+    for (const QRect& exposed : event->region()) {
+        const QRectF source(QPointF(exposed.topLeft()) * m_ratio, QSizeF(exposed.size()) * m_ratio);
+        painter.setClipRect(exposed);
+        painter.drawPixmap(QRectF(exposed), m_picture, source);
+    }
 }
 
 bool CachedGroupBox::SameLook(const QStyleOptionGroupBox& o) const {
