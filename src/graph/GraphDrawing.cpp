@@ -62,41 +62,83 @@ void DrawLine(QImage& image, GraphPoint a, GraphPoint b, QRgb colour) {
                   [&](int x, int y, std::int64_t) { out.set(x, y, colour); });
 }
 
-void DrawPolyline(QImage& image, const PointArray& points, QRgb colour, bool dashDotDot) {
-    if (image.isNull() || points.size() < 2)
+namespace {
+
+bool SegmentMisses(GraphPoint a, GraphPoint b, const QRect& area) {
+    return std::max(a.X, b.X) < area.left() || std::min(a.X, b.X) > area.right() ||
+           std::max(a.Y, b.Y) < area.top() || std::min(a.Y, b.Y) > area.bottom();
+}
+
+// The steps RasterizeLine takes from `a` to `b`, without walking them.
+std::int64_t LineSteps(GraphPoint a, GraphPoint b) {
+    const std::int64_t dx = std::int64_t{b.X} - a.X;
+    const std::int64_t dy = std::int64_t{b.Y} - a.Y;
+    return std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+}
+
+// The polyline as far as it falls inside `area` (which lies inside the
+// image): exactly the pixels the whole polyline would set there.
+void DrawPolylineIn(QImage& image, const QRect& area, const PointArray& points, QRgb colour,
+                    bool dashDotDot) {
+    if (image.isNull() || points.size() < 2 || area.isEmpty())
         return;
     PixelWriter out(image);
     std::int64_t patternStart = 0;
     for (std::size_t i = 1; i < points.size(); ++i) {
+        const GraphPoint a = points[i - 1];
+        const GraphPoint b = points[i];
+        if (SegmentMisses(a, b, area)) {
+            patternStart += LineSteps(a, b);
+            continue;
+        }
         if (dashDotDot) {
-            patternStart += RasterizeLine(points[i - 1], points[i], out.width(), out.height(),
-                                          [&](int x, int y, std::int64_t step) {
-                                              const bool ink = DashDotDotInk(patternStart + step);
-                                              out.set(x, y, ink ? colour : Black);
-                                          });
+            patternStart += RasterizeLine(
+                a, b, out.width(), out.height(), [&](int x, int y, std::int64_t step) {
+                    if (area.contains(x, y))
+                        out.set(x, y, DashDotDotInk(patternStart + step) ? colour : Black);
+                });
         } else {
-            RasterizeLine(points[i - 1], points[i], out.width(), out.height(),
-                          [&](int x, int y, std::int64_t) { out.set(x, y, colour); });
+            RasterizeLine(a, b, out.width(), out.height(), [&](int x, int y, std::int64_t) {
+                if (area.contains(x, y))
+                    out.set(x, y, colour);
+            });
         }
     }
+}
+
+} // namespace
+
+void DrawPolyline(QImage& image, const PointArray& points, QRgb colour, bool dashDotDot) {
+    DrawPolylineIn(image, image.rect(), points, colour, dashDotDot);
 }
 
 void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
               const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
               const QImage& background) {
+    BeamData(ch1, ch2, ch3, ch4, ch5, ch6, screen, background, background.rect());
+}
+
+void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
+              const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
+              const QImage& background, const QRect& area) {
+    QRect redrawn = area.intersected(background.rect());
     if (screen.size() == background.size() && screen.format() == background.format() &&
-        !screen.isNull()) {
-        std::memcpy(screen.bits(), background.constBits(),
-                    static_cast<std::size_t>(background.sizeInBytes()));
+        !screen.isNull() && screen.depth() == 32) {
+        const auto rowBytes = static_cast<std::size_t>(redrawn.width()) * sizeof(QRgb);
+        for (int y = redrawn.top(); y <= redrawn.bottom(); ++y)
+            std::memcpy(reinterpret_cast<QRgb*>(screen.scanLine(y)) + redrawn.left(),
+                        reinterpret_cast<const QRgb*>(background.constScanLine(y)) + redrawn.left(),
+                        rowBytes);
     } else {
         screen = background.copy();
+        redrawn = screen.rect();
     }
-    DrawPolyline(screen, ch1, GraphColours::Mw.rgb(), false);
-    DrawPolyline(screen, ch2, GraphColours::Pir1.rgb(), false);
-    DrawPolyline(screen, ch3, GraphColours::Pir2.rgb(), false);
-    DrawPolyline(screen, ch4, GraphColours::MwReference.rgb(), true);
-    DrawPolyline(screen, ch5, GraphColours::Pir1Reference.rgb(), true);
-    DrawPolyline(screen, ch6, GraphColours::Pir2Reference.rgb(), true);
+    DrawPolylineIn(screen, redrawn, ch1, GraphColours::Mw.rgb(), false);
+    DrawPolylineIn(screen, redrawn, ch2, GraphColours::Pir1.rgb(), false);
+    DrawPolylineIn(screen, redrawn, ch3, GraphColours::Pir2.rgb(), false);
+    DrawPolylineIn(screen, redrawn, ch4, GraphColours::MwReference.rgb(), true);
+    DrawPolylineIn(screen, redrawn, ch5, GraphColours::Pir1Reference.rgb(), true);
+    DrawPolylineIn(screen, redrawn, ch6, GraphColours::Pir2Reference.rgb(), true);
 }
 
 namespace {

@@ -39,6 +39,11 @@ void DrawPolyline(QImage& image, const PointArray& points, QRgb colour, bool das
 void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
               const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
               const QImage& background);
+// The same for the part `area` of the image only: there it gives exactly the
+// pixels of a whole redraw, and it leaves the rest as it is.
+void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
+              const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
+              const QImage& background, const QRect& area);
 
 // A trace label: `text` in black on an opaque aqua box whose top-left corner
 // is (x, y).

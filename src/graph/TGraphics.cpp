@@ -7,7 +7,6 @@
 
 #include <QEvent>
 #include <QMenu>
-#include <QRegion>
 #include <QResizeEvent>
 
 #include <algorithm>
@@ -78,26 +77,33 @@ void TGraphics::ShowScreen() {
     imgScreen->update();
 }
 
-void TGraphics::ShowChanges(const QRect& labels) {
+QRect TGraphics::StaleArea() const {
+    const QRect whole = imgScreen->image().rect();
+    if (m_showWhole)
+        return whole;
     const std::array<const PointArray*, 6> now = {&Ch1Points, &Ch2Points, &Ch3Points,
                                                   &Ch4Points, &Ch5Points, &Ch6Points};
-    QRegion changed = QRegion(labels) + m_shownLabels;
-    for (std::size_t k = 0; k < now.size() && !m_showWhole; ++k) {
+    QRect stale = m_shownLabels;
+    for (std::size_t k = 0; k < now.size(); ++k) {
         const bool dashDotDot = k >= 3; // the reference lines
         const ColumnSpan span = ChangedColumns(m_shownPoints[k], *now[k], dashDotDot);
         if (span.Empty())
             continue;
-        if (span.First <= 0 && span.Last >= imgScreen->width() - 1)
-            m_showWhole = true;
-        else
-            changed += QRect(QPoint(span.First, 0), QPoint(span.Last, imgScreen->height() - 1));
+        if (span.First <= whole.left() && span.Last >= whole.right())
+            return whole;
+        stale |= QRect(QPoint(span.First, whole.top()), QPoint(span.Last, whole.bottom()));
     }
+    return stale.intersected(whole);
+}
+
+void TGraphics::ShowRedrawn(const QRect& area, const QRect& labels) {
     // One rectangle: a plain copy to the window, where a region of several
     // would be blended span by span.
-    if (m_showWhole)
-        imgScreen->update();
-    else if (!changed.isEmpty())
-        imgScreen->update(changed.boundingRect());
+    const QRect changed = area | labels;
+    if (!changed.isEmpty())
+        imgScreen->update(changed);
+    const std::array<const PointArray*, 6> now = {&Ch1Points, &Ch2Points, &Ch3Points,
+                                                  &Ch4Points, &Ch5Points, &Ch6Points};
     for (std::size_t k = 0; k < now.size(); ++k)
         m_shownPoints[k] = *now[k];
     m_shownLabels = labels;

@@ -66,10 +66,14 @@ public:
     void BeamData();
     // Shows what has been drawn into imgScreen.
     void ShowScreen();
-    // Shows what a redraw by BeamData and the trace labels `labels` changed
-    // in imgScreen since it was last shown: the columns where the arrays
-    // changed and the labels, new and old. Most statuses move one point.
-    void ShowChanges(const QRect& labels);
+    // Where imgScreen no longer matches the arrays as they are now: the
+    // columns whose points moved since it was last shown through ShowRedrawn,
+    // and the trace labels shown then. Most statuses move one point. The
+    // whole picture after a resize or anything shown by ShowScreen.
+    QRect StaleArea() const;
+    // Shows `area`, redrawn by BeamData, and the trace labels `labels` drawn
+    // on top, and remembers both for the next StaleArea.
+    void ShowRedrawn(const QRect& area, const QRect& labels);
     void ClearClick();
     void Direct_ConvertClick();
 

@@ -146,8 +146,10 @@ void LiveView::ApplyLiveStatus() {
     m_noisePir2->setChecked(m_device[DeviceFlag::NoisePir2]);
 
     // 15-16: redraw and label the newest points.
+    // Only where the picture no longer matches: a status moves one point.
+    const QRect stale = g.StaleArea();
     ::BeamData(g.Ch1Points, g.Ch2Points, g.Ch3Points, g.Ch4Points, g.Ch5Points, g.Ch6Points,
-               g.Screen(), g.Image2);
+               g.Screen(), g.Image2, stale);
     QRect labelled;
     if (PointInside(std::min({g.Ch1Points.size(), g.Ch2Points.size(), g.Ch3Points.size()}))) {
         const GraphPoint& mw = g.Ch1Points[idx];
@@ -158,7 +160,7 @@ void LiveView::ApplyLiveStatus() {
                                      {QStringLiteral("DOWN PIR"), down.X + 1, down.Y + 1}};
         labelled = DrawTraceLabels(g.Screen(), labels, 3);
     }
-    g.ShowChanges(labelled);
+    g.ShowRedrawn(stale, labelled);
 
     // 17: temperature, shown only while the detector compensates for it.
     if (m_tempComp->isChecked()) {

@@ -167,6 +167,31 @@ private slots:
         QCOMPARE(At(screen, 12, 81), Rgb(GraphColours::MwReference));
     }
 
+    // A redraw of a part gives there exactly the pixels of a whole redraw,
+    // dash pattern included, and leaves the rest alone.
+    void partialRedrawMatchesAWholeOne() {
+        QImage bg = NewGraphImage(300, 264);
+        DrawBackground(bg, 264);
+        Traces t(300);
+        for (int i = 0; i < 300; ++i) {
+            t.ch[0][i].Y = 80 - (i * 37) % 70;
+            t.ch[1][i].Y = 160 - (i * 13) % 75;
+            t.ch[3][i].Y = 100 + (i % 40 == 0 ? 30 : 0); // dashed, with steps
+        }
+        t.ch[4][120] = GraphPoint{0, 0}; // a collapsed point drawn from far left
+        QImage whole = NewGraphImage(300, 264);
+        BeamData(t.ch[0], t.ch[1], t.ch[2], t.ch[3], t.ch[4], t.ch[5], whole, bg);
+        const QImage before = NewGraphImage(300, 264); // black: nothing redrawn yet
+        for (const QRect area : {QRect(0, 0, 300, 264), QRect(97, 0, 5, 264),
+                                 QRect(150, 90, 60, 20), QRect(290, 0, 40, 300)}) {
+            QImage part = before.copy();
+            BeamData(t.ch[0], t.ch[1], t.ch[2], t.ch[3], t.ch[4], t.ch[5], part, bg, area);
+            for (int y = 0; y < 264; ++y)
+                for (int x = 0; x < 300; ++x)
+                    QCOMPARE(At(part, x, y), area.contains(x, y) ? At(whole, x, y) : Black);
+        }
+    }
+
     void redrawErasesPreviousPicture() {
         QImage bg = NewGraphImage(100, 264);
         DrawBackground(bg, 264);

@@ -349,9 +349,9 @@ private slots:
         QCOMPARE(Pixel(f.graph.Screen(), 1, 81), Rgb(GraphColours::MwReference));
     }
 
-    // Only what changed is repainted: after every status the window must show
-    // exactly the picture, wherever the traces, labels and reference lines
-    // moved, also across the wrap at the right edge.
+    // Only what changed is redrawn and repainted: after every status the
+    // window must show exactly the whole picture, wherever the traces, labels
+    // and reference lines moved, also across the wrap at the right edge.
     void shownGraphMatchesThePictureAfterEveryStatus() {
         Fixture f;
         f.graph.show();
@@ -374,6 +374,19 @@ private slots:
                        .BE16(At::Pir1Level, (i * 71) % 800)
                        .BE16(At::MwRefLevel, i % 10 == 5 ? 400 : 200));
             QCOMPARE(shown(), f.graph.Screen().convertToFormat(QImage::Format_RGB32));
+            // The picture, redrawn where it changed, is the whole one.
+            const TGraphics& g = f.graph;
+            QImage whole;
+            BeamData(g.Ch1Points, g.Ch2Points, g.Ch3Points, g.Ch4Points, g.Ch5Points, g.Ch6Points,
+                     whole, g.Image2);
+            const auto newest =
+                static_cast<std::size_t>((f.view.PointIndex() + g.PointCount - 1) % g.PointCount);
+            const TraceLabel labels[] = {
+                {QStringLiteral("MW"), g.Ch1Points[newest].X + 1, g.Ch1Points[newest].Y + 1},
+                {QStringLiteral("UP PIR"), g.Ch2Points[newest].X + 1, g.Ch2Points[newest].Y + 1},
+                {QStringLiteral("DOWN PIR"), g.Ch3Points[newest].X + 1, g.Ch3Points[newest].Y + 1}};
+            DrawTraceLabels(whole, labels, 3);
+            QCOMPARE(f.graph.Screen(), whole);
         }
     }
 
