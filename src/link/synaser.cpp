@@ -497,13 +497,14 @@ int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
         if (FLastError != 0 || stored >= length)
             break;
         // The rest of the answer is on its way at line speed: sleep for as
-        // long as it takes on the wire, so that it is taken in one read
-        // instead of waking up for every byte. The nap counts as part of the
-        // next wait for further bytes and takes at most half of it: a line
-        // that falls silent ends the call no sooner than one time-out after
-        // its last byte and no later than one and a half.
+        // long as all but its last byte take on the wire, so that they are
+        // taken in one read instead of waking up for every byte; the wait
+        // for the last byte then ends the moment it arrives. The nap counts
+        // as part of the next wait for further bytes and takes at most half
+        // of it: a line that falls silent ends the call no sooner than one
+        // time-out after its last byte and no later than one and a half.
         const int bound = std::max((FInterPacketTimeout ? timeout : timeLeft) / 2, 0);
-        const auto nap = std::min<std::chrono::microseconds>(LineTime(length - stored),
+        const auto nap = std::min<std::chrono::microseconds>(LineTime(length - stored - 1),
                                                              std::chrono::milliseconds(bound));
         if (nap.count() > 0)
             std::this_thread::sleep_for(nap);
