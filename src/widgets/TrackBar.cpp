@@ -52,21 +52,38 @@ QRect TrackBar::selectionBandRect() const {
     if (lo == hi)
         return {};
 
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
-    const QRect groove =
-        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
-    const QRect handle =
-        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
-    const int span = groove.height() - handle.height();
-    const int offset = groove.top() + handle.height() / 2;
+    const Scale& scale = CurrentScale();
+    const QRect& groove = scale.groove;
+    const int span = groove.height() - scale.handleHeight;
+    const int offset = groove.top() + scale.handleHeight / 2;
     const int top =
-        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), lo, span, opt.upsideDown);
+        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), lo, span, scale.upsideDown);
     const int bottom =
-        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), hi, span, opt.upsideDown);
+        offset + QStyle::sliderPositionFromValue(minimum(), maximum(), hi, span, scale.upsideDown);
     const int width = std::max(4, groove.width() / 2);
     const int left = groove.center().x() - width / 2;
     return QRect(QPoint(left, std::min(top, bottom)), QPoint(left + width, std::max(top, bottom)));
+}
+
+const TrackBar::Scale& TrackBar::CurrentScale() const {
+    if (m_scale.style == style() && m_scale.size == size() && m_scale.ticks == tickPosition() &&
+        m_scale.orientation == orientation() && m_scale.inverted == invertedAppearance() &&
+        m_scale.direction == layoutDirection())
+        return m_scale;
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    m_scale.size = size();
+    m_scale.style = style();
+    m_scale.ticks = tickPosition();
+    m_scale.orientation = orientation();
+    m_scale.inverted = invertedAppearance();
+    m_scale.direction = layoutDirection();
+    m_scale.upsideDown = opt.upsideDown;
+    m_scale.groove =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
+    m_scale.handleHeight =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this).height();
+    return m_scale;
 }
 
 void TrackBar::paintEvent(QPaintEvent*) {

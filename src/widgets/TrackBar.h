@@ -34,6 +34,22 @@ protected:
 private:
     void RepaintBandChange(const QRect& before);
 
+    // Where the scale lies: asked of the style only when something it
+    // depends on changed, since the band follows every live status.
+    struct Scale {
+        QSize size;
+        const QStyle* style = nullptr;
+        TickPosition ticks = NoTicks;
+        Qt::Orientation orientation = Qt::Vertical;
+        bool inverted = false;
+        Qt::LayoutDirection direction = Qt::LeftToRight;
+        bool upsideDown = false;
+        QRect groove;
+        int handleHeight = 0;
+    };
+    const Scale& CurrentScale() const;
+    mutable Scale m_scale;
+
     int m_selStart = 0;
     int m_selEnd = 0;
     // Amber: apart from the blue of the level bars and the gray of the thumb.

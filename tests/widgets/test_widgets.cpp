@@ -97,6 +97,9 @@ void TestWidgets::trackBarAxisAndBand() {
     const QRect full = bar.selectionBandRect();
     QVERIFY(full.top() >= 0 && full.height() >= large.height());
     QVERIFY(!bar.grab().isNull());
+    // The band follows the bar's size.
+    bar.resize(45, 400);
+    QVERIFY(bar.selectionBandRect().height() > full.height() + 150);
 
     // Keys move the thumb the way it looks: Up toward the top, the minimum.
     bar.setSingleStep(10);
