@@ -35,14 +35,20 @@ bool LevelBar::MustBeSeen(int value) {
         if (format().contains(QLatin1String("%p")) && difference >= std::llabs(steps / 100))
             return true;
     }
-    if (m_grooveLength < 0) {
+    Groove& g = m_groove;
+    if (g.style != style() || g.size != size() || g.orientation != orientation() ||
+        g.textVisible != isTextVisible()) {
         QStyleOptionProgressBar option;
         initStyleOption(&option);
         const QRect groove = style()->subElementRect(QStyle::SE_ProgressBarGroove, &option, this);
-        m_grooveLength = orientation() == Qt::Horizontal ? groove.width() : groove.height();
-        m_chunkWidth = style()->pixelMetric(QStyle::PM_ProgressBarChunkWidth, &option, this);
+        g = {size(),
+             orientation(),
+             isTextVisible(),
+             style(),
+             orientation() == Qt::Horizontal ? groove.width() : groove.height(),
+             style()->pixelMetric(QStyle::PM_ProgressBarChunkWidth, &option, this)};
     }
-    return difference * m_grooveLength > m_chunkWidth * steps;
+    return difference * g.length > g.chunkWidth * steps;
 }
 
 void LevelBar::paintEvent(QPaintEvent* event) {
@@ -52,12 +58,7 @@ void LevelBar::paintEvent(QPaintEvent* event) {
 }
 
 void LevelBar::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::StyleChange || event->type() == QEvent::FontChange)
-        m_grooveLength = -1;
+    if (event->type() == QEvent::FontChange)
+        m_groove.style = nullptr;
     QProgressBar::changeEvent(event);
-}
-
-void LevelBar::resizeEvent(QResizeEvent* event) {
-    m_grooveLength = -1;
-    QProgressBar::resizeEvent(event);
 }

@@ -21,13 +21,21 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
 
 private:
     bool MustBeSeen(int value);
 
     int m_paintedLevel = 0;
     bool m_painted = false;
-    int m_grooveLength = -1; // with the chunk width, known until size or style change
-    int m_chunkWidth = 1;
+    // The groove's length and the style's chunk width, asked of the style
+    // again only when something they depend on changed.
+    struct Groove {
+        QSize size;
+        Qt::Orientation orientation = Qt::Horizontal;
+        bool textVisible = false;
+        const QStyle* style = nullptr;
+        int length = 0;
+        int chunkWidth = 1;
+    };
+    Groove m_groove;
 };
