@@ -34,6 +34,8 @@ BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-windows}")
 if [ "${CI:-}" = true ]; then
     DCT_QT_FROM_SOURCE=${DCT_QT_FROM_SOURCE:-1}
 fi
+# What the caller asked for, kept for the bounded run below.
+[ -n "${WIN_TEST_BOUNDED:-}" ] || export WIN_WHOLE_PROGRAM_ASKED=${WIN_WHOLE_PROGRAM:-}
 if [ -z "${WIN_WHOLE_PROGRAM:-}" ]; then
     WIN_WHOLE_PROGRAM=0
     if [ "${DCT_QT_FROM_SOURCE:-0}" = 1 ] || scripts/windows/build-qt.sh --available; then
@@ -61,7 +63,7 @@ if [ -z "${WIN_TEST_BOUNDED:-}" ]; then
     set +e
     WIN_TEST_BOUNDED=1 timeout --kill-after=10 "${WIN_TEST_TIMEOUT:-600}" "$0" "$@"
     status=$?
-    [ $status -eq 124 ] && echo "test-windows.sh: stopped after ${WIN_TEST_TIMEOUT:-300} s"
+    [ $status -eq 124 ] && echo "test-windows.sh: stopped after ${WIN_TEST_TIMEOUT:-600} s"
     if [ -x "$wineserver" ] && [ -d "$WINEPREFIX" ]; then
         "$wineserver" -k 2>/dev/null
         "$wineserver" -w 2>/dev/null
@@ -108,8 +110,13 @@ if [ $# -gt 0 ]; then
     exit "$serial_status"
 fi
 if [ "$WIN_WHOLE_PROGRAM" != 1 ]; then
-    echo "test-windows.sh: the whole program's Windows tests were left out: no Windows Qt" \
-        "(no ready build, no archive; DCT_QT_FROM_SOURCE=1 builds it from source)"
+    if [ -n "${WIN_WHOLE_PROGRAM_ASKED:-}" ]; then
+        echo "test-windows.sh: the whole program's Windows tests were left out" \
+            "(WIN_WHOLE_PROGRAM=$WIN_WHOLE_PROGRAM_ASKED)"
+    else
+        echo "test-windows.sh: the whole program's Windows tests were left out: no Windows Qt" \
+            "(no ready build, no archive; DCT_QT_FROM_SOURCE=1 builds it from source)"
+    fi
     exit "$serial_status"
 fi
 summary=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$BUILD_DIR/serial.txt" | tail -n1)
