@@ -127,6 +127,7 @@ int main(int argc, char** argv) {
 
     // Timestamps of every answer's end and every request's start.
     int statuses = 0;
+    int otherFrames = 0; // writes, and answers that were not a live status
     bool measuring = false;
     std::vector<double> gapsMs, dispatchMs, idleMs, exchangeMs;
     Clock::time_point lastAnswer{}, lastRequest{}, tickEnd{};
@@ -140,8 +141,11 @@ int main(int argc, char** argv) {
             if (measuring && e.frameClass == Command::FrameClass::Accepted &&
                 e.bytes[3] == Command::ReportLiveStatus)
                 ++statuses;
-        } else if (e.kind == FrameEvent::RequestSent && (lastRequest = now, measuring) &&
-                   lastAnswer != Clock::time_point{}) {
+            else if (measuring)
+                ++otherFrames;
+        } else if (e.kind != FrameEvent::RequestSent) {
+            otherFrames += measuring;
+        } else if ((lastRequest = now, measuring) && lastAnswer != Clock::time_point{}) {
             gapsMs.push_back(std::chrono::duration<double, std::milli>(now - lastAnswer).count());
             if (tickEnd > lastAnswer) {
                 dispatchMs.push_back(
@@ -208,6 +212,8 @@ int main(int argc, char** argv) {
     std::printf("windows shown       %s\n", qPrintable(shown.join(',')));
     std::printf("polled              %.1f s, reaction %d ms\n", elapsedS, reactionMs);
     std::printf("live statuses/s     %.2f\n", rate);
+    std::printf("other frames        %d (writes, and answers other than a live status)\n",
+                otherFrames);
     std::printf("line limit/s        %.2f\n", limit);
     std::printf("ratio               %.1f %%\n", 100.0 * rate / limit);
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
@@ -215,7 +221,16 @@ int main(int argc, char** argv) {
     std::printf("longest stall       %.1f ms\n", longestStallMs);
     std::printf("request->answer p50 %.2f ms (the line: %.2f ms)\n", Percentile(exchangeMs, 0.50),
                 lineMs);
+    const auto mean = [](const std::vector<double>& v) {
+        double sum = 0;
+        for (double x : v)
+            sum += x;
+        return v.empty() ? 0.0 : sum / static_cast<double>(v.size());
+    };
+    std::printf("request->answer mean %.2f ms, p99 %.2f ms\n", mean(exchangeMs),
+                Percentile(exchangeMs, 0.99));
     std::printf("answer->request p50 %.2f ms\n", Percentile(gapsMs, 0.50));
+    std::printf("answer->request mean %.2f ms\n", mean(gapsMs));
     std::printf("answer->request p99 %.2f ms\n", Percentile(gapsMs, 0.99));
     std::printf("  of which the rest of the tick (showing the status) p50 %.2f ms, "
                 "until the next request p50 %.2f ms\n",
