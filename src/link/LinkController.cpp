@@ -202,9 +202,10 @@ void LinkController::Timer2Timer() {
         if (FrameObserver)
             FrameObserver(
                 {FrameEvent::RequestSent, m_buffers.PollRequest.data(), Command::RequestLength});
-        // What the last answer changed on screen is drawn now, while this
-        // request and its answer are on the line (38 ms for a live status at
-        // 19200 baud), instead of between the answer and the next request.
+        // Drawing still waiting (such as the activity bar this tick moved) is
+        // done now, while this request and its answer are on the line (38 ms
+        // for a live status at 19200 baud), rather than after the answer. The
+        // event loop draws what the answer changes before the next tick.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
         m_buffers.ReceiveBuffer.fill(0);
         int count = 0;
