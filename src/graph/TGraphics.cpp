@@ -77,12 +77,15 @@ void TGraphics::ShowScreen() {
     imgScreen->update();
 }
 
+std::array<const PointArray*, 6> TGraphics::Arrays() const {
+    return {&Ch1Points, &Ch2Points, &Ch3Points, &Ch4Points, &Ch5Points, &Ch6Points};
+}
+
 QRect TGraphics::StaleArea() const {
     const QRect whole = imgScreen->image().rect();
     if (m_showWhole)
         return whole;
-    const std::array<const PointArray*, 6> now = {&Ch1Points, &Ch2Points, &Ch3Points,
-                                                  &Ch4Points, &Ch5Points, &Ch6Points};
+    const auto now = Arrays();
     QRect stale = m_shownLabels;
     for (std::size_t k = 0; k < now.size(); ++k) {
         const bool dashDotDot = k >= 3; // the reference lines
@@ -102,8 +105,7 @@ void TGraphics::ShowRedrawn(const QRect& area, const QRect& labels) {
     const QRect changed = area | labels;
     if (!changed.isEmpty())
         imgScreen->update(changed);
-    const std::array<const PointArray*, 6> now = {&Ch1Points, &Ch2Points, &Ch3Points,
-                                                  &Ch4Points, &Ch5Points, &Ch6Points};
+    const auto now = Arrays();
     for (std::size_t k = 0; k < now.size(); ++k)
         m_shownPoints[k] = *now[k];
     m_shownLabels = labels;

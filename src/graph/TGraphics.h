@@ -87,7 +87,9 @@ private:
     void PlaceImages();
 
     std::unique_ptr<Ui::TGraphics> m_ui;
-    // What imgScreen showed when it was last shown through ShowChanges.
+    // The six arrays in drawing order.
+    std::array<const PointArray*, 6> Arrays() const;
+    // What imgScreen showed when it was last shown through ShowRedrawn.
     std::array<PointArray, 6> m_shownPoints;
     QRect m_shownLabels;
     bool m_showWhole = true; // the picture changed in ways only a full repaint shows
