@@ -132,7 +132,10 @@ void LinkController::Connect() {
             return;
         }
         ConnectedDisplay();
-        m_buffers.ConfigShown = false;
+        // A write built on an earlier connection carries that detector's
+        // configuration: it must never reach the one now on the line, which
+        // is asked for its own configuration first.
+        ForgetConfiguration();
         m_watchfulRequests = 0;
         m_buffers.RequestConfigRead();
         m_ui.Action4->setEnabled(true);
@@ -150,7 +153,16 @@ void LinkController::Disconnect() {
     m_ui.Timer2->stop();
     if (PortOpen())
         m_port->CloseSocket();
+    ForgetConfiguration();
     DisconnectedDisplay();
+}
+
+// Once the poll has stopped, the controls no longer show what a detector on
+// the line holds (the next one may be another detector): a change made now
+// stays on the screen, and a write already built is dropped.
+void LinkController::ForgetConfiguration() {
+    m_buffers.ConfigShown = false;
+    m_buffers.WritePending = false;
 }
 
 void LinkController::ExitLinkSide() {
@@ -314,6 +326,7 @@ void LinkController::RequestForViewPage() {
 void LinkController::TimeOutOutcome() {
     m_retryCount = 0;
     m_ui.Timer2->stop();
+    ForgetConfiguration();
     m_ui.Action2->setText(ConnectCaption);
     m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
     m_ui.CommSetup1->setEnabled(true);
@@ -328,6 +341,7 @@ void LinkController::TimeOutOutcome() {
 
 void LinkController::ReceiveExceptionOutcome(const std::exception& error) {
     m_ui.Timer2->stop();
+    ForgetConfiguration();
     Log(&error, QString());
     m_ui.Action4->setEnabled(false);
     ShowMessage(QString::fromLocal8Bit(error.what()));

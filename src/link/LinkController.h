@@ -81,6 +81,7 @@ public:
 private:
     void Connect();
     void Disconnect();
+    void ForgetConfiguration();
     void ConnectedDisplay();
     void DisconnectedDisplay();
     void AdvanceActivityBar();

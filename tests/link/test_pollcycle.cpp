@@ -416,32 +416,49 @@ private slots:
         QVERIFY(rig.messages.isEmpty());
     }
 
-    void staleWriteKeptThroughHalted() {
+    // A write built on one connection (a control changed while Halted, or a
+    // live status's noise flag just before Disconnect) carries that
+    // detector's configuration: the next connection, perhaps to another
+    // detector, starts with the configuration request and never sends it.
+    void writeFromAnEarlierConnectionIsNeverSent() {
         Rig rig;
-        int seen = 0;
+        std::atomic<bool> answering{true};
         rig.peer.StartResponder(
-            [&](const Bytes& r) { return ++seen > 6 ? Answer(r) : PeerScript{}; });
+            [&](const Bytes& r) { return answering ? Answer(r) : PeerScript{}; });
         rig.choosePort(50);
         rig.connectNow();
+        rig.tick();
+        QVERIFY(rig.link.Buffers().ConfigShown);
+        answering = false;
         for (int i = 0; i < 6; ++i)
             rig.tick();
         QCOMPARE(rig.messages, QStringList{"Error Time Out"});
-        // Halted: a configuration change still builds a write.
+        // Halted: nothing shown any longer stands for a detector on the line.
+        QVERIFY(!rig.link.Buffers().ConfigShown);
         std::uint8_t body[40] = {};
         Command::WrapConfigWrite(rig.link.Buffers().OutgoingFrame, body);
         rig.link.Buffers().WritePending = true;
         rig.link.Buffers().RequestConfigRead();
+        answering = true;
         rig.link.Action2Execute(); // caption reads Connect again: this connects
         QVERIFY(rig.link.PortOpen());
-        QVERIFY(rig.link.Buffers().WritePending);
+        QVERIFY(!rig.link.Buffers().WritePending);
         rig.tick();
+        QCOMPARE(rig.sink.config.size(), 2);
+
+        rig.link.Buffers().WritePending = true; // built just before Disconnect
+        rig.link.Action2Execute();
+        QVERIFY(!rig.link.Buffers().ConfigShown);
+        rig.link.Action2Execute();
         rig.tick();
         QVERIFY(rig.peer.WaitIdle(1000));
         const auto sent = rig.peer.Requests();
-        QCOMPARE(int(sent.size()), 8);
-        QCOMPARE(int(sent[6].size()), 46);
+        QCOMPARE(int(sent.size()), 9);
         QCOMPARE(sent[7], ConfigRequest);
-        QCOMPARE(rig.sink.config.size(), 1);
+        QCOMPARE(sent[8], ConfigRequest);
+        for (const auto& frame : sent)
+            QCOMPARE(int(frame.size()), 6);
+        QCOMPARE(rig.sink.config.size(), 3);
     }
 
     void hangUpEndsInTimeOutWithoutSpinning() {
