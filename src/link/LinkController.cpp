@@ -21,6 +21,9 @@ namespace {
 
 const QString ConnectCaption = QStringLiteral("Connect");
 const QString DisconnectCaption = QStringLiteral("Disconnect");
+const QString ReadingConfiguration = QStringLiteral("Reading configuration...");
+// The wide status panel that is otherwise empty.
+constexpr int ReadingPanel = 1;
 
 } // namespace
 
@@ -136,6 +139,7 @@ void LinkController::Connect() {
         // configuration: it must never reach the one now on the line, which
         // is asked for its own configuration first.
         ForgetConfiguration();
+        ShowReadingConfiguration(true);
         m_watchfulRequests = 0;
         m_buffers.RequestConfigRead();
         m_ui.Action4->setEnabled(true);
@@ -163,6 +167,18 @@ void LinkController::Disconnect() {
 void LinkController::ForgetConfiguration() {
     m_buffers.ConfigShown = false;
     m_buffers.WritePending = false;
+    ShowReadingConfiguration(false);
+}
+
+// Until the configuration is on screen the controls act on nothing; the panel
+// says why. It leaves alone any other text the panel may carry.
+void LinkController::ShowReadingConfiguration(bool reading) {
+    PanelStatusBar* bar = m_ui.StatusBar_form;
+    const QString shown = bar->panelText(ReadingPanel);
+    if (reading && shown.isEmpty())
+        bar->setPanelText(ReadingPanel, ReadingConfiguration);
+    else if (!reading && shown == ReadingConfiguration)
+        bar->setPanelText(ReadingPanel, QString());
 }
 
 void LinkController::ExitLinkSide() {
@@ -295,6 +311,7 @@ void LinkController::Dispatch() {
     case Command::ReportConfig:
         m_sink.ConfigReport(payload);
         m_buffers.ConfigShown = true;
+        ShowReadingConfiguration(false);
         break;
     case Command::ReportBlock10:
         std::copy_n(payload, m_report10.size(), m_report10.begin());

@@ -82,6 +82,7 @@ private:
     void Connect();
     void Disconnect();
     void ForgetConfiguration();
+    void ShowReadingConfiguration(bool reading);
     void ConnectedDisplay();
     void DisconnectedDisplay();
     void AdvanceActivityBar();

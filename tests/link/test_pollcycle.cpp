@@ -461,6 +461,39 @@ private slots:
         QCOMPARE(rig.sink.config.size(), 3);
     }
 
+    // Until this connection's configuration is shown the controls act on
+    // nothing: the status bar says so for as long as that lasts, also against
+    // a detector whose configuration answers are all damaged.
+    void statusBarSaysWhileTheConfigurationIsRead() {
+        Rig rig;
+        std::atomic<bool> damaged{true};
+        rig.peer.StartResponder([&](const Bytes& r) {
+            PeerScript answer = Answer(r);
+            if (damaged && r[3] == 0x09)
+                answer[0].bytes[44] ^= 0xFF; // checksum
+            return answer;
+        });
+        rig.choosePort(100);
+        QCOMPARE(rig.statusBar.panelText(1), QString());
+        rig.connectNow();
+        QCOMPARE(rig.statusBar.panelText(1), QString("Reading configuration..."));
+        rig.tick();
+        rig.tick();
+        QCOMPARE(rig.sink.config.size(), 0);
+        QCOMPARE(rig.statusBar.panelText(1), QString("Reading configuration..."));
+        damaged = false;
+        rig.tick();
+        QCOMPARE(rig.sink.config.size(), 1);
+        QCOMPARE(rig.statusBar.panelText(1), QString());
+
+        damaged = true;
+        rig.link.Action2Execute(); // Disconnect
+        rig.link.Action2Execute(); // Connect
+        QCOMPARE(rig.statusBar.panelText(1), QString("Reading configuration..."));
+        rig.link.Action2Execute();
+        QCOMPARE(rig.statusBar.panelText(1), QString());
+    }
+
     void hangUpEndsInTimeOutWithoutSpinning() {
         Rig rig;
         rig.peer.StartResponder(Answer);
