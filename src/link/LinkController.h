@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "ConfigLink.h"
 #include "FrameEvent.h"
+#include "LinkEngine.h"
 
 #include <QObject>
 #include <QPointer>
@@ -10,7 +11,6 @@
 #include <array>
 #include <exception>
 #include <functional>
-#include <memory>
 
 class QAction;
 class QProgressBar;
@@ -18,13 +18,14 @@ class QTabWidget;
 class QTimer;
 class PanelStatusBar;
 class ReportSink;
-class TBlockSerial;
 class TFormCom;
 
-// Connection control and the poll cycle: connects and disconnects, sends one
-// request per tick of the poll timer (or a pending configuration write),
-// waits for the answer, classes it and hands accepted reports to the sink.
-// Six unanswered requests in a row stop the poll and tell the user.
+// Connection control and the poll cycle of the window: connects and
+// disconnects, and on each tick of the poll timer lets the link engine send
+// one request (or a pending configuration write) and class the answer, then
+// hands accepted reports to the sink. Six unanswered requests in a row stop
+// the poll and tell the user. The engine does the exchange; this class adds
+// the timer, the messages, the error log and the window's controls.
 //
 // Everything runs on the user-interface thread; the receive blocks it for as
 // long as the detector takes to answer, bounded by the dialog's time-out.
@@ -66,16 +67,16 @@ public:
 
     // ConfigLink
     bool PortOpen() const override;
-    Command::LinkBuffers& Buffers() override { return m_buffers; }
+    Command::LinkBuffers& Buffers() override { return m_engine.Buffers(); }
     bool PollingActive() const override;
     void StopPolling() override;
     void StartPolling() override;
 
-    int RetryCount() const { return m_retryCount; }
-    bool HasPort() const { return static_cast<bool>(m_port); }
-    TBlockSerial* Port() const { return m_port.get(); }
+    int RetryCount() const { return m_engine.RetryCount(); }
+    bool HasPort() const { return m_engine.HasPort(); }
+    TBlockSerial* Port() const { return m_engine.Port(); }
     const std::array<std::uint8_t, Command::Block10Length>& Report10Block() const {
-        return m_report10;
+        return m_engine.Report10Block();
     }
 
 private:
@@ -88,8 +89,6 @@ private:
     void AdvanceActivityBar();
     void TimeOutOutcome();
     void ReceiveExceptionOutcome(const std::exception& error);
-    void DiscardStaleInput(int limitMs);
-    void Dispatch();
     void RequestReset();
     void RequestForViewPage();
     void Log(const std::exception* error, const QString& text);
@@ -98,12 +97,5 @@ private:
     // Exit may release the dialog; the guarded pointer then reads as none.
     QPointer<TFormCom> m_formCom;
     ReportSink& m_sink;
-    std::unique_ptr<TBlockSerial> m_port;
-    Command::LinkBuffers m_buffers;
-    int m_retryCount = 0;
-    // Requests still to be sent only on a quiet line, after stray bytes or a
-    // failed answer were seen.
-    static constexpr int WatchfulRequests = 50;
-    int m_watchfulRequests = 0;
-    std::array<std::uint8_t, Command::Block10Length> m_report10{};
+    LinkEngine m_engine;
 };
