@@ -32,7 +32,7 @@ Reaction Replayer::Receive(const std::uint8_t* data, std::size_t count, std::int
     for (const IncomingFrame& frame : parser_.Feed(data, count, nowMs)) {
         switch (frame.kind) {
         case IncomingFrame::Kind::Request:
-            Answer(frame.code, reaction);
+            Play(frame.code, reaction);
             break;
         case IncomingFrame::Kind::ConfigWrite: {
             bool store = false;
@@ -56,7 +56,7 @@ Reaction Replayer::Receive(const std::uint8_t* data, std::size_t count, std::int
     return reaction;
 }
 
-void Replayer::Answer(std::uint8_t code, Reaction& reaction) {
+void Replayer::Play(std::uint8_t code, Reaction& reaction) {
     const std::vector<RecordedAnswer>& answers = recording_.answers[code];
     std::size_t& next = next_[code];
     if (next == answers.size()) {
@@ -79,7 +79,7 @@ void Replayer::Answer(std::uint8_t code, Reaction& reaction) {
     const std::int64_t gapNs = realTiming_ ? ByteTimeNs : 0;
     const std::int64_t earliestNs = realTiming_ ? Command::RequestLength * ByteTimeNs : 0;
     const auto lineNs = static_cast<std::int64_t>(recorded.bytes.size()) * gapNs;
-    sim::Answer answer;
+    Answer answer;
     answer.bytes = recorded.bytes;
     answer.gapNs = gapNs;
     // What arrived before the tool gave up waiting goes out at once: sent at

@@ -29,7 +29,7 @@ public:
     std::string Progress() const;
 
 private:
-    void Answer(std::uint8_t code, Reaction& reaction);
+    void Play(std::uint8_t code, Reaction& reaction);
 
     Recording recording_;
     std::string name_;

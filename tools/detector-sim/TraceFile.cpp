@@ -225,7 +225,6 @@ std::optional<Recording> ParseTrace(std::istream& in, TraceProblem& problem) {
         }
     }
     Recording& recording = reader.Result();
-    recording.lines = number;
     if (recording.reports == 0) {
         problem = {0, "no report in its " + std::to_string(number) + " lines"};
         return std::nullopt;

@@ -28,7 +28,6 @@ struct Recording {
     std::map<std::uint8_t, std::vector<RecordedAnswer>> answers;
     int reports = 0; // accepted reports among the answers
     int writes = 0;
-    int lines = 0;
 };
 
 struct TraceProblem {
