@@ -42,14 +42,9 @@ Reaction Replayer::Receive(const std::uint8_t* data, std::size_t count, std::int
                 reaction.log.emplace_back("store to flash asked; a replay stores nothing");
             break;
         }
-        case IncomingFrame::Kind::Unknown: {
-            char text[64];
-            std::snprintf(text, sizeof text, "ignored frame with code 0x%02X", frame.code);
-            reaction.log.emplace_back(text);
-            break;
-        }
+        case IncomingFrame::Kind::Unknown:
         case IncomingFrame::Kind::Malformed:
-            reaction.log.push_back("dropped frame: " + frame.problem);
+            reaction.log.push_back(IgnoredFrameText(frame));
             break;
         }
     }

@@ -5,6 +5,7 @@
 #include "Options.h"
 #include "Replay.h"
 #include "Report.h"
+#include "SimTestFrames.h"
 #include "TraceFile.h"
 
 #include <QDir>
@@ -13,15 +14,9 @@
 #include <sstream>
 
 using namespace sim;
-using Bytes = std::vector<std::uint8_t>;
+using namespace sim_test;
 
 namespace {
-
-Bytes Request(std::uint8_t code) {
-    Command::LinkBuffers b;
-    b.SelectRequest(code);
-    return Bytes(b.PollRequest.begin(), b.PollRequest.end());
-}
 
 Bytes Report(std::uint8_t type, std::size_t payloadLength, std::uint8_t fill) {
     const Bytes payload(payloadLength, fill);
