@@ -29,10 +29,15 @@ SimProcess::~SimProcess() {
 
 bool SimProcess::Start(const QStringList& extraArgs) {
     // No walk-throughs of its own and a fixed seed: the scene stays quiet and
-    // the same from run to run unless a test asks for more.
-    m_proc.setArguments(
-        QStringList{"--link", m_link, "--state", m_state, "--walk-every", "0", "--seed", "7"} +
-        extraArgs);
+    // the same from run to run unless a test asks for more. A replay has no
+    // scene: the recording decides everything.
+    QStringList args{"--link", m_link};
+    if (!extraArgs.contains("--replay"))
+        args << "--state" << m_state << "--walk-every"
+             << "0"
+             << "--seed"
+             << "7";
+    m_proc.setArguments(args + extraArgs);
     m_proc.start();
     return m_proc.waitForStarted(5000) && WaitFor("detector-sim: port ", 10000);
 }

@@ -166,6 +166,20 @@ int FunctionIndex(const QString& name) {
     return QStringList{"AND", "OR", "AUTO-OR", "MASK", "AUTO-TEST"}.indexOf(name);
 }
 
+// The receives of a trace file, each as what it was and its bytes.
+QList<QByteArray> TracedReceives(const QString& path) {
+    QFile file(path);
+    QList<QByteArray> receives;
+    if (!file.open(QIODevice::ReadOnly))
+        return receives;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 4 && fields[1] == "rx")
+            receives << fields[2] + '\t' + fields[3];
+    }
+    return receives;
+}
+
 QtMessageHandler g_previousHandler = nullptr;
 
 // The offscreen platform cannot fade a window and says so on every fade
@@ -200,6 +214,7 @@ private slots:
     void noWriteBeforeTheConfigurationIsShown();
     void reportWithAFlippedTypeByteIsDropped();
     void traceRecordsEveryFrameOfTheSession();
+    void replayedSessionReceivesWhatWasRecorded();
     void hangUpFailsClearlyThenReconnects();
     void exitClosesThePortAndEndsAfterTheFade();
 };
@@ -762,6 +777,61 @@ void TestEndToEnd::traceRecordsEveryFrameOfTheSession() {
     QVERIFY(store > write);
     QCOMPARE(kinds.mid(store, 3), (QStringList{"tx store write", "tx request 09", "rx report 9"}));
     QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::replayedSessionReceivesWhatWasRecorded() {
+    QTemporaryDir traces;
+    const QString recorded = traces.filePath("recorded.txt");
+    {
+        Program p;
+        QVERIFY(p.Start());
+        FrameTrace trace;
+        QCOMPARE(trace.Open(recorded), QString());
+        AttachFrameTrace(*p.windows, trace);
+        // A time-out long beside the simulator's answers to its commands,
+        // so that a failing mode gives only a few time-outs in a row.
+        QVERIFY(p.Connect(100));
+        QVERIFY(p.LiveStatuses(5));
+        QVERIFY(p.sim.Command("walk", "ok walk"));
+        QVERIFY(p.LiveStatuses(40));
+        // A fault phase, each mode until two more receives are traced (one
+        // answer may have been under way), the accepted odd types between the
+        // failures keeping the time-outs in a row below the limit of six.
+        for (const char* fault : {"bad-checksum", "short", "type11", "silent", "type7"}) {
+            QVERIFY(p.sim.Command(QString("fault ") + fault, "ok fault"));
+            const qsizetype before = TracedReceives(recorded).size();
+            QVERIFY(Program::WaitUntil(
+                [&] { return TracedReceives(recorded).size() >= before + 2; }, 3000));
+        }
+        QVERIFY(p.sim.Command("fault none", "ok fault none"));
+        QVERIFY(p.LiveStatuses(5));
+        p.Action("Action2")->trigger(); // Disconnect
+        QVERIFY(p.messages.isEmpty());
+    }
+    const QList<QByteArray> expected = TracedReceives(recorded);
+    QSet<QByteArray> kinds;
+    for (const QByteArray& receive : expected)
+        kinds << receive.left(receive.indexOf('\t'));
+    for (const char* kind : {"report 9", "report 8", "malformed", "no answer (0 bytes)",
+                             "no answer (32 bytes)", "report 11", "report 7"})
+        QVERIFY2(kinds.contains(kind), kind);
+
+    Program r;
+    QVERIFY(r.Start({"--replay", recorded}));
+    FrameTrace trace;
+    const QString replayed = traces.filePath("replayed.txt");
+    QCOMPARE(trace.Open(replayed), QString());
+    AttachFrameTrace(*r.windows, trace);
+    // A long wait: the replay adds this machine's own latency to each
+    // recorded one, and a slow answer must not become a missing one.
+    QVERIFY(r.Connect(300));
+    QVERIFY(Program::WaitUntil([&] { return TracedReceives(replayed).size() >= expected.size(); },
+                               30000));
+    const QList<QByteArray> got = TracedReceives(replayed);
+    for (qsizetype i = 0; i < expected.size(); ++i)
+        QCOMPARE(got[i], expected[i]);
+    // Then the recording is used up and the detector falls silent.
+    QVERIFY(r.sim.WaitFor("request 08: no recorded answer left"));
 }
 
 void TestEndToEnd::hangUpFailsClearlyThenReconnects() {

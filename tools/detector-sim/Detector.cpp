@@ -4,7 +4,6 @@
 #include "Report.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace sim {
 
@@ -45,14 +44,9 @@ Reaction Detector::Receive(const std::uint8_t* data, std::size_t count, std::int
                 reaction.store = config_.ToRecord();
             break;
         }
-        case IncomingFrame::Kind::Unknown: {
-            char text[64];
-            std::snprintf(text, sizeof text, "ignored frame with code 0x%02X", frame.code);
-            reaction.log.emplace_back(text);
-            break;
-        }
+        case IncomingFrame::Kind::Unknown:
         case IncomingFrame::Kind::Malformed:
-            reaction.log.push_back("dropped frame: " + frame.problem);
+            reaction.log.push_back(IgnoredFrameText(frame));
             break;
         }
     }

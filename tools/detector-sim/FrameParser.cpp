@@ -3,8 +3,17 @@
 #include "Command.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace sim {
+
+std::string IgnoredFrameText(const IncomingFrame& frame) {
+    if (frame.kind == IncomingFrame::Kind::Malformed)
+        return "dropped frame: " + frame.problem;
+    char text[64];
+    std::snprintf(text, sizeof text, "ignored frame with code 0x%02X", frame.code);
+    return text;
+}
 
 std::vector<IncomingFrame> FrameParser::Feed(const std::uint8_t* data, std::size_t count,
                                              std::int64_t nowMs) {

@@ -24,6 +24,9 @@ struct IncomingFrame {
     std::string problem; // for Malformed
 };
 
+// The log line for an Unknown or Malformed frame.
+std::string IgnoredFrameText(const IncomingFrame& frame);
+
 class FrameParser {
 public:
     // A partial frame that started longer ago than this is noise from an

@@ -21,10 +21,13 @@ const char* const UsageText =
     "  --hangup-ms N        hangup: how long the port stays away (default 1000)\n"
     "  --walk-every S       mean seconds between walk-throughs, 0 = only on command (default 20)\n"
     "  --seed N             seed of the scene's randomness\n"
+    "  --replay TRACE       answer with the frames of a session recorded by\n"
+    "                       detector-config --trace, each kind in recorded order\n"
+    "  --loop               with --replay: start a kind over when its answers are used up\n"
     "  --help               this text\n"
     "Commands on standard input, one per line: fault MODE, every N, trickle-ms N,\n"
     "hangup-after K, hangup-ms N, reaction-ms N, real-timing on|off, walk, knock, cover,\n"
-    "hangup, status, quit.\n";
+    "hangup, status, quit; while replaying: status, real-timing on|off, quit.\n";
 
 std::optional<int> ParseNumber(std::string_view text, int min, int max) {
     int value = 0;
@@ -47,6 +50,9 @@ std::string DefaultStatePath(const char* xdgStateHome, const char* home) {
 OptionsResult ParseOptions(const std::vector<std::string>& args) {
     OptionsResult result;
     SimOptions& o = result.options;
+    // The scene's options, which a replay has no use for: the recording
+    // decides what is answered and when.
+    std::string sceneOption;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string name = args[i];
         std::optional<std::string> inlineValue;
@@ -81,12 +87,22 @@ OptionsResult ParseOptions(const std::vector<std::string>& args) {
             return true;
         };
 
-        if ((name == "--help" || name == "--real-timing") && inlineValue)
+        if ((name == "--help" || name == "--real-timing" || name == "--loop") && inlineValue)
             return fail(name + " takes no value");
+        if (name != "--help" && name != "-h" && name != "--real-timing" && name != "--link" &&
+            name != "--replay" && name != "--loop")
+            sceneOption = name;
         if (name == "--help" || name == "-h") {
             o.help = true;
         } else if (name == "--real-timing") {
             o.timing.realTiming = true;
+        } else if (name == "--loop") {
+            o.loop = true;
+        } else if (name == "--replay") {
+            const auto text = value();
+            if (!text || text->empty())
+                return fail("--replay needs a trace file");
+            o.replayPath = *text;
         } else if (name == "--link" || name == "--state") {
             const auto text = value();
             if (!text || text->empty())
@@ -127,6 +143,11 @@ OptionsResult ParseOptions(const std::vector<std::string>& args) {
             return fail("unknown option '" + args[i] + "'");
         }
     }
+    if (o.loop && o.replayPath.empty())
+        result.error = "--loop needs --replay";
+    else if (!o.replayPath.empty() && !sceneOption.empty())
+        result.error =
+            "--replay plays the recording as it is; " + sceneOption + " does not go with it";
     return result;
 }
 

@@ -19,6 +19,8 @@ struct SimOptions {
     FaultSettings fault;
     std::optional<std::uint32_t> seed;
     int walkEverySec = 20;
+    std::string replayPath; // empty: the simulated scene
+    bool loop = false;      // with a replay: start a used-up kind over
     bool help = false;
 };
 

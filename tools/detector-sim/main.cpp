@@ -1,11 +1,14 @@
 // detector-sim: behaves as the detector on a pseudo-terminal, for the demo,
-// the end-to-end tests and the benchmarks. See UsageText for the options.
+// the end-to-end tests and the benchmarks, or plays a recorded session back.
+// See UsageText for the options.
 
 #include "ControlCommand.h"
 #include "Detector.h"
 #include "Options.h"
 #include "OutputPacer.h"
 #include "PtyLink.h"
+#include "Replay.h"
+#include "Responder.h"
 #include "StateFile.h"
 
 #include <cerrno>
@@ -15,9 +18,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <poll.h>
-#include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -65,14 +68,8 @@ constexpr std::int64_t ReopenRetryNs = 1'000'000'000;
 
 class Simulator {
 public:
-    Simulator(const SimOptions& options, const SimConfig& config, std::string statePath)
-        : options_(options), statePath_(std::move(statePath)),
-          detector_(config, options.seed.value_or(std::random_device{}()),
-                    options.walkEverySec * 1000),
-          pty_(options.linkPath) {
-        detector_.SetFault(options.fault);
-        detector_.SetTiming(options.timing);
-    }
+    Simulator(const std::string& linkPath, Responder& responder, std::string statePath)
+        : statePath_(std::move(statePath)), responder_(responder), pty_(linkPath) {}
 
     bool Start(std::string& error) { return pty_.Open(error); }
     const PtyLink& Port() const { return pty_; }
@@ -87,9 +84,8 @@ private:
     void HangUp(std::int64_t now);
     void Reopen(std::int64_t now);
 
-    SimOptions options_;
     std::string statePath_;
-    Detector detector_;
+    Responder& responder_;
     PtyLink pty_;
     OutputPacer pacer_;
     bool stop_ = false;
@@ -104,7 +100,7 @@ private:
 int Simulator::Run() {
     while (!stop_) {
         std::int64_t now = NowNs();
-        detector_.Advance(now / 1'000'000);
+        responder_.Advance(now / 1'000'000);
         if (reopenAt_ && now >= *reopenAt_)
             Reopen(now);
         if (pty_.IsOpen() && !writeBlocked_)
@@ -171,7 +167,7 @@ void Simulator::ReadControl(std::int64_t now) {
     for (std::size_t eol; (eol = controlLine_.find('\n')) != std::string::npos;) {
         const std::string line = controlLine_.substr(0, eol);
         controlLine_.erase(0, eol + 1);
-        const ControlOutcome outcome = ApplyControl(line, detector_);
+        const ControlOutcome outcome = responder_.Control(line);
         if (!outcome.reply.empty())
             Say(outcome.reply);
         if (outcome.quit)
@@ -190,7 +186,7 @@ void Simulator::ReadPort(std::int64_t now) {
                 peerPresent_ = true;
                 Say("the tool opened the port");
             }
-            Apply(detector_.Receive(buf, static_cast<std::size_t>(n), now / 1'000'000), now);
+            Apply(responder_.Receive(buf, static_cast<std::size_t>(n), now / 1'000'000), now);
             if (!pty_.IsOpen())
                 return; // hung up
             continue;
@@ -242,7 +238,7 @@ void Simulator::PeerGone(std::int64_t now) {
     peerPresent_ = false;
     writeBlocked_ = false;
     pacer_.Clear();
-    detector_.LinkReset();
+    responder_.LinkReset();
     // No flush here: the port may already be open again, and a flush would
     // eat the new session's first request. What the old session sent has been
     // read before the hang-up showed.
@@ -250,11 +246,11 @@ void Simulator::PeerGone(std::int64_t now) {
 }
 
 void Simulator::HangUp(std::int64_t now) {
-    const int ms = detector_.Fault().HangupMs;
+    const int ms = responder_.HangupMs();
     Say("hanging up for " + std::to_string(ms) + " ms");
     pty_.Close();
     pacer_.Clear();
-    detector_.LinkReset();
+    responder_.LinkReset();
     peerPresent_ = false;
     writeBlocked_ = false;
     reopenAt_ = now + std::int64_t{ms} * 1'000'000;
@@ -269,7 +265,7 @@ void Simulator::Reopen(std::int64_t now) {
     }
     reopenAt_.reset();
     peerBackoffUntil_ = 0;
-    detector_.LinkReset();
+    responder_.LinkReset();
     Say("port " + pty_.LinkPath() + " is back (" + pty_.DevicePath() + ")");
 }
 
@@ -292,11 +288,25 @@ int main(int argc, char** argv) {
         options.statePath.empty()
             ? DefaultStatePath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"))
             : options.statePath;
-    std::string stateProblem;
-    const std::optional<SimConfig> stored = LoadState(statePath, stateProblem);
+    std::vector<std::string> startLines;
+    std::unique_ptr<Responder> responder;
+    if (options.replayPath.empty()) {
+        responder = SimulatedDetector(options, statePath, startLines);
+    } else {
+        std::string error;
+        std::optional<Recording> recording = LoadTrace(options.replayPath, error);
+        if (!recording) {
+            std::fprintf(stderr, "detector-sim: cannot replay %s\n", error.c_str());
+            return 2;
+        }
+        auto replayer = std::make_unique<Replayer>(std::move(*recording), options.replayPath,
+                                                   options.loop, options.timing.realTiming);
+        startLines.push_back(replayer->Progress());
+        responder = std::move(replayer);
+    }
 
     InstallSignalHandlers();
-    Simulator simulator(options, stored.value_or(SimConfig::Defaults()), statePath);
+    Simulator simulator(options.linkPath, *responder, statePath);
     std::string error;
     if (!simulator.Start(error)) {
         std::fprintf(stderr, "detector-sim: %s\n", error.c_str());
@@ -305,13 +315,7 @@ int main(int argc, char** argv) {
     // The first line is what scripts wait for.
     Say("port " + simulator.Port().LinkPath());
     Say("device " + simulator.Port().DevicePath());
-    if (stored)
-        Say("configuration loaded from " + statePath);
-    else if (!stateProblem.empty())
-        Say("ignoring " + stateProblem + "; using the factory configuration");
-    else
-        Say("no stored configuration at " + statePath + "; using the factory configuration");
-    if (options.fault.Mode != FaultMode::None)
-        Say("fault " + std::string(FaultModeName(options.fault.Mode)));
+    for (const std::string& line : startLines)
+        Say(line);
     return simulator.Run();
 }

@@ -9,6 +9,7 @@
 #include "Options.h"
 #include "OutputPacer.h"
 #include "Report.h"
+#include "SimTestFrames.h"
 #include "StateFile.h"
 
 #include <QFile>
@@ -19,15 +20,9 @@
 #include <vector>
 
 using namespace sim;
-using Bytes = std::vector<std::uint8_t>;
+using namespace sim_test;
 
 namespace {
-
-Bytes Request(std::uint8_t code) {
-    Command::LinkBuffers b;
-    b.SelectRequest(code);
-    return Bytes(b.PollRequest.begin(), b.PollRequest.end());
-}
 
 // A write body as the tool builds it: PWM words high byte first, flags low byte first.
 std::array<std::uint8_t, 40> ToolBody(std::uint16_t flags) {
