@@ -29,6 +29,13 @@ for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6multimed
         fail "Depends lacks $dep"
 done
 
+# --- Debian's own checks ------------------------------------------------------
+# Informational tags may stay; errors and warnings may not.
+scripts/install-deps.sh lintian >&2
+if ! lintian --fail-on error,warning "$deb" 2>&1 | sed 's/^/test-package: lintian: /' >&2; then
+    fail "lintian reports errors or warnings, or did not run"
+fi
+
 # --- What it holds -----------------------------------------------------------
 listing=$(dpkg-deb --contents "$deb")
 paths=$(awk '{print $NF}' <<<"$listing")
@@ -36,7 +43,8 @@ for path in ./usr/bin/detector-config ./usr/bin/detector-sim \
     ./usr/share/detector-config/SIREN1.WAV \
     ./usr/share/applications/detector-config.desktop \
     ./usr/share/icons/hicolor/scalable/apps/detector-config.svg \
-    ./usr/share/man/man1/detector-config.1.gz; do
+    ./usr/share/man/man1/detector-config.1.gz ./usr/share/man/man1/detector-sim.1.gz \
+    ./usr/share/doc/detector-config/copyright ./usr/share/doc/detector-config/changelog.gz; do
     grep -qxF "$path" <<<"$paths" || fail "package lacks $path"
 done
 # Nothing from the build or the tests, nothing outside /usr.
