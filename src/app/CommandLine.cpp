@@ -1,6 +1,23 @@
 #include "CommandLine.h"
 
 #include <QCommandLineParser>
+#include <QSet>
+
+namespace {
+
+constexpr int MinTimeoutMs = 50;
+constexpr int MaxTimeoutMs = 500;
+
+CommandLine Refuse(const QString& reason, const QCommandLineParser& parser) {
+    CommandLine result;
+    result.action = CommandLine::Action::Exit;
+    result.exitCode = 2;
+    result.toStandardError = true;
+    result.output = reason + QStringLiteral("\n\n") + parser.helpText();
+    return result;
+}
+
+} // namespace
 
 CommandLine ParseCommandLine(const QStringList& arguments) {
     QCommandLineParser parser;
@@ -9,15 +26,48 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                        "its serial line."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption port(QStringLiteral("port"),
-                                  QStringLiteral("Start with <name> chosen as the serial port "
-                                                 "(e.g. COM1, /dev/ttyUSB0); press Connect."),
-                                  QStringLiteral("name"));
+    const QCommandLineOption port(
+        QStringLiteral("port"),
+        QStringLiteral("Start with <name> chosen as the serial port (e.g. COM1, /dev/ttyUSB0); "
+                       "press Connect. With --apply or --diff it may be given several times: "
+                       "the ports are served at the same time."),
+        QStringLiteral("name"));
+    const QCommandLineOption apply(
+        QStringLiteral("apply"),
+        QStringLiteral("Without a window: write the configuration <file> to the detector, read it "
+                       "back and compare it setting by setting."),
+        QStringLiteral("file"));
+    const QCommandLineOption store(
+        QStringLiteral("store"),
+        QStringLiteral("With --apply: after an equal read-back, Store To Flash and read back "
+                       "once more."));
+    const QCommandLineOption diff(
+        QStringLiteral("diff"),
+        QStringLiteral("Without a window: compare the detector's configuration with <file>; "
+                       "writes nothing."),
+        QStringLiteral("file"));
+    const QCommandLineOption read(
+        QStringLiteral("read"),
+        QStringLiteral("Without a window: save the detector's configuration to <file> (44 "
+                       "bytes). One --port only."),
+        QStringLiteral("file"));
+    const QCommandLineOption timeout(
+        QStringLiteral("timeout"),
+        QStringLiteral("With --apply, --diff or --read: receive time-out per wait for answer "
+                       "bytes, %1 to %2 ms (default 90).")
+            .arg(MinTimeoutMs)
+            .arg(MaxTimeoutMs),
+        QStringLiteral("ms"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Append every frame sent and received to "
                                                   "<file>, one line each."),
                                    QStringLiteral("file"));
     parser.addOption(port);
+    parser.addOption(apply);
+    parser.addOption(store);
+    parser.addOption(diff);
+    parser.addOption(read);
+    parser.addOption(timeout);
     parser.addOption(trace);
     // The toolkit's own options (-platform offscreen, -style fusion, ...) are
     // taken by the application object; they must not count as unknown here.
@@ -36,13 +86,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
 
     CommandLine result;
-    if (!parser.parse(arguments)) {
-        result.action = CommandLine::Action::Exit;
-        result.exitCode = 2;
-        result.toStandardError = true;
-        result.output = parser.errorText() + QStringLiteral("\n\n") + parser.helpText();
-        return result;
-    }
+    if (!parser.parse(arguments))
+        return Refuse(parser.errorText(), parser);
     if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         result.action = CommandLine::Action::Exit;
         result.output = parser.helpText();
@@ -53,16 +98,76 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         result.output = QStringLiteral("detector-config " DCT_VERSION "\n");
         return result;
     }
-    if (!parser.positionalArguments().isEmpty()) {
-        result.action = CommandLine::Action::Exit;
-        result.exitCode = 2;
-        result.toStandardError = true;
-        result.output = QStringLiteral("Unexpected argument '%1'.\n\n")
-                            .arg(parser.positionalArguments().constFirst()) +
-                        parser.helpText();
+    if (!parser.positionalArguments().isEmpty())
+        return Refuse(QStringLiteral("Unexpected argument '%1'.")
+                          .arg(parser.positionalArguments().constFirst()),
+                      parser);
+
+    const QStringList ports = parser.values(port);
+    result.port = ports.isEmpty() ? QString() : ports.constLast();
+    result.traceFile = parser.value(trace);
+
+    QStringList actions;
+    for (const QCommandLineOption* option : {&apply, &diff, &read}) {
+        if (parser.isSet(*option))
+            actions << QStringLiteral("--") + option->names().constFirst();
+    }
+    for (const QCommandLineOption* option : {&apply, &diff, &read, &timeout, &trace}) {
+        if (parser.values(*option).size() > 1)
+            return Refuse(
+                QStringLiteral("--%1 is given more than once.").arg(option->names().constFirst()),
+                parser);
+    }
+    if (actions.size() > 1)
+        return Refuse(QStringLiteral("Choose one of --apply, --diff and --read, not %1.")
+                          .arg(actions.join(QStringLiteral(" and "))),
+                      parser);
+    if (actions.isEmpty()) {
+        if (ports.size() > 1)
+            return Refuse(QStringLiteral("Several --port need --apply or --diff."), parser);
+        for (const QCommandLineOption* option : {&store, &timeout}) {
+            if (parser.isSet(*option))
+                return Refuse(QStringLiteral("--%1 goes with --apply, --diff or --read.")
+                                  .arg(option->names().constFirst()),
+                              parser);
+        }
         return result;
     }
-    result.port = parser.value(port);
-    result.traceFile = parser.value(trace);
+
+    ProvisionRequest request;
+    if (parser.isSet(apply)) {
+        request.action = ProvisionRequest::Action::Apply;
+        request.file = parser.value(apply);
+    } else if (parser.isSet(diff)) {
+        request.action = ProvisionRequest::Action::Diff;
+        request.file = parser.value(diff);
+    } else {
+        request.action = ProvisionRequest::Action::Read;
+        request.file = parser.value(read);
+    }
+    if (ports.isEmpty())
+        return Refuse(QStringLiteral("%1 needs a --port.").arg(actions.constFirst()), parser);
+    if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
+        return Refuse(QStringLiteral("A port is given twice."), parser);
+    if (request.action == ProvisionRequest::Action::Read && ports.size() > 1)
+        return Refuse(QStringLiteral("--read takes one --port only."), parser);
+    if (parser.isSet(store) && request.action != ProvisionRequest::Action::Apply)
+        return Refuse(QStringLiteral("--store goes with --apply."), parser);
+    if (parser.isSet(trace) && ports.size() > 1)
+        return Refuse(QStringLiteral("--trace takes one --port only."), parser);
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        const int ms = parser.value(timeout).toInt(&ok);
+        if (!ok || ms < MinTimeoutMs || ms > MaxTimeoutMs)
+            return Refuse(QStringLiteral("--timeout: '%1' is not a number from %2 to %3.")
+                              .arg(parser.value(timeout))
+                              .arg(MinTimeoutMs)
+                              .arg(MaxTimeoutMs),
+                          parser);
+        request.timeoutMs = ms;
+    }
+    request.store = parser.isSet(store);
+    request.ports = ports;
+    result.provision = request;
     return result;
 }

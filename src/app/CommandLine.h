@@ -1,7 +1,11 @@
 #pragma once
 
+#include "Provisioning.h"
+
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // The program's command line. With no options the tool starts as it always
 // did; options only save the installer steps.
@@ -15,8 +19,12 @@ struct CommandLine {
 
     QString port;      // chosen in the port dialog as if typed
     QString traceFile; // appends one line per frame when set
+
+    // Set when the run provisions detectors without a window.
+    std::optional<ProvisionRequest> provision;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the
-// program with 0, an unknown option or a missing value with the usage and 2.
+// program with 0; an unknown option, a missing or wrong value, or options
+// that do not go together end it with the reason, the usage and 2.
 CommandLine ParseCommandLine(const QStringList& arguments);

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
+#include "ConsoleOutput.h"
 #include "FrameTrace.h"
 #include "ProgramWindows.h"
+#include "Provisioning.h"
 
 #include <QApplication>
 
@@ -30,6 +32,18 @@ int main(int argc, char* argv[]) {
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
+    }
+
+    if (commandLine.provision) {
+        // No window and no display: this also runs over SSH and in scripts.
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Configuration Tools");
+        ConsoleOutput out;
+        trace.ReportFailure = [&out](const QString& text) {
+            out.PrintError({QStringLiteral("detector-config: ") + text});
+        };
+        return RunProvisioning(*commandLine.provision, out,
+                               commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
 
     QApplication app(argc, argv);

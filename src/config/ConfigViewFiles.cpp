@@ -4,10 +4,12 @@
 
 #include "ConfigFile.h"
 #include "ConfigLink.h"
+#include "ConfigSettings.h"
 #include "ScopeExit.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QWidget>
@@ -21,6 +23,16 @@ void ConfigView::FileOpen1Accept(const QString& path) {
     if (!error.isEmpty()) {
         if (ShowMessage)
             ShowMessage(error);
+        return;
+    }
+    // The controls would clamp or round these, so the detector would get
+    // something other than the file says: nothing of it is taken.
+    const QList<RefusedSetting> refused = SettingsTheControlsWouldChange(loaded);
+    if (!refused.isEmpty()) {
+        if (ShowMessage)
+            ShowMessage(QStringLiteral("The file \"%1\" was not loaded and nothing was written: "
+                                       "the controls would change these settings.\n%2")
+                            .arg(QDir::toNativeSeparators(path), DescribeRefusals(refused)));
         return;
     }
     m_config = loaded;

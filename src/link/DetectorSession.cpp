@@ -41,6 +41,17 @@ bool DetectorSession::FailStuckOutput() {
     return Fail(message, m_portName + QStringLiteral(": ") + message);
 }
 
+// The window's message and record, with the port's reason where it is more
+// than the time-out itself (a port that went away), and the port named: with
+// several ports at once the record must say which one stopped.
+bool DetectorSession::FailTimeOut() {
+    QString message = QStringLiteral("Error Time Out");
+    const TBlockSerial* port = m_engine.Port();
+    if (port && port->LastError() != 0 && port->LastError() != SynaSer::ErrTimeout)
+        message += QStringLiteral(": ") + QString::fromStdString(port->LastErrorDesc());
+    return Fail(message, m_portName + QStringLiteral(":") + m_engine.TimeOutRecord());
+}
+
 bool DetectorSession::Connect() {
     m_configRead = false;
     try {
@@ -88,7 +99,7 @@ bool DetectorSession::Ask(std::uint8_t requestCode, std::uint8_t reportType, std
             case LinkEngine::StepResult::NoAnswer:
                 continue;
             case LinkEngine::StepResult::TimedOut:
-                return Fail(QStringLiteral("Error Time Out"), m_engine.TimeOutRecord());
+                return FailTimeOut();
             case LinkEngine::StepResult::Malformed:
                 break;
             case LinkEngine::StepResult::Accepted:

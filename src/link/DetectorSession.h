@@ -83,6 +83,7 @@ private:
     bool Fail(const QString& message, const QString& logText,
               std::optional<LoggedError> error = std::nullopt);
     bool FailStuckOutput();
+    bool FailTimeOut();
 
     QString m_portName;
     int m_timeoutMs;

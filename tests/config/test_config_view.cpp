@@ -1,4 +1,5 @@
 #include "ConfigLink.h"
+#include "ConfigSettings.h"
 #include "ConfigView.h"
 #include "FindControl.h"
 #include "RadioGroup.h"
@@ -21,7 +22,9 @@
 #include <QTimer>
 #include <QWheelEvent>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -620,6 +623,95 @@ private slots:
         Receive(payload);
         QCOMPARE(Ctl<QScrollBar>("ScrollBar_Pir1_Nconv")->value(), 12);
         QCOMPARE(Ctl<QLabel>("Label_Pir1_Nconv")->text(), QStringLiteral("30"));
+    }
+
+    // What reaches the detector from a file is exactly the file, or nothing:
+    // a file that the controls would clamp or round is refused whole. The
+    // limits are read from the real form, so the check cannot drift from
+    // the controls.
+    void loadRefusesWhatTheControlsWouldChange() {
+        QTemporaryDir dir;
+        Connect();
+        const QString good = dir.filePath("good.bin");
+        WriteFile(good, RecordOf(SamplePayload(), 0));
+        view->FileOpen1Accept(good); // lens lists back at "User", as for every load
+        QVERIFY(messages.isEmpty());
+
+        // A setter of the record per numeric control, with its widget.
+        using Set = std::function<void(DetectorConfig&, int)>;
+        const auto byte = [](int at) {
+            return Set([at](DetectorConfig& d, int v) { d.Bytes[at] = std::uint8_t(v); });
+        };
+        const auto highFirst = [](int at) {
+            return Set([at](DetectorConfig& d, int v) {
+                d.Bytes[at] = std::uint8_t(v >> 8);
+                d.Bytes[at + 1] = std::uint8_t(v);
+            });
+        };
+        const auto lowFirst = [](int at) {
+            return Set([at](DetectorConfig& d, int v) {
+                d.Bytes[at] = std::uint8_t(v);
+                d.Bytes[at + 1] = std::uint8_t(v >> 8);
+            });
+        };
+        std::vector<std::pair<QAbstractSlider*, Set>> controls;
+        const char* channels[][2] = {{"MW", "MW"}, {"PIR1", "Pir1"}, {"PIR2", "Pir2"}};
+        for (int ch = 0; ch < 3; ++ch) {
+            const int at = DetectorConfig::ChannelOffset(ch);
+            const QByteArray bar = QByteArray("TrackBar_") + channels[ch][0] + "_TRange";
+            const QByteArray c = QByteArray("ScrollBar_") + channels[ch][1];
+            controls.push_back({Ctl<TrackBar>(bar.constData()), highFirst(at)});
+            controls.push_back({Ctl<QScrollBar>((c + "_Tconv").constData()), byte(at + 2)});
+            controls.push_back({Ctl<QScrollBar>((c + "_Nconv").constData()), byte(at + 3)});
+            controls.push_back({Ctl<QScrollBar>((c + "_NPulse").constData()), byte(at + 4)});
+        }
+        controls.push_back({Ctl<QScrollBar>("ScrollBar_PWM_Dc"), lowFirst(18)});
+        controls.push_back({Ctl<QScrollBar>("ScrollBar_PWM_Fq"), lowFirst(20)});
+        for (int out = 0; out < 3; ++out) {
+            const QByteArray bar = "ScrollBar_TimeAnd" + QByteArray::number(out + 1);
+            controls.push_back({Ctl<QScrollBar>(bar.constData()), [out](DetectorConfig& d, int v) {
+                                    d.SetTimeAnd(out, std::uint16_t(v * 1000));
+                                }});
+        }
+        DetectorConfig sample;
+        sample.Bytes = view->CurrentConfig().Bytes;
+        for (bool atMax : {false, true}) {
+            DetectorConfig limits = sample;
+            DetectorConfig beyond = sample;
+            for (auto& [control, set] : controls) {
+                set(limits, atMax ? control->maximum() : control->minimum());
+                set(beyond, atMax ? control->maximum() + 1 : control->minimum() - 1);
+            }
+            QCOMPARE(SettingsTheControlsWouldChange(limits).size(), 0);
+            QCOMPARE(SettingsTheControlsWouldChange(beyond).size(), qsizetype(controls.size()));
+        }
+
+        // Half seconds and an unknown function: the load is refused, with
+        // every such setting named, and nothing is shown, kept or queued.
+        DetectorConfig odd = sample;
+        odd.SetTimeAnd(0, 2500);
+        odd.Bytes[DetectorConfig::OutputOffset(1) + 2] = 7;
+        const QString bad = dir.filePath("bad.bin");
+        WriteFile(bad, Bytes(odd));
+        const QStringList shown = Snapshot(form.get());
+        builds = 0;
+        link->Link.WritePending = false; // the good file's write went out
+        view->FileOpen1Accept(bad);
+        QCOMPARE(builds, 0);
+        QVERIFY(!link->Link.WritePending);
+        QCOMPARE(Bytes(view->CurrentConfig()), Bytes(sample));
+        QCOMPARE(Snapshot(form.get()), shown);
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains("Out #1 Time AND 2500 ms") &&
+                     messages[0].contains("Out #2 Function code 7"),
+                 qPrintable(messages[0]));
+
+        // A record the detector sent and the tool saved always loads.
+        Receive(SamplePayload());
+        const QString saved = dir.filePath("saved.bin");
+        view->FileSaveAs1Accept(saved);
+        view->FileOpen1Accept(saved);
+        QCOMPARE(messages.size(), 1);
     }
 
     void loadNeedsARunningPoll() {

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "DetectorConfig.h"
+#include "Provisioning.h"
+
+#include <QString>
+#include <QStringList>
+
+class ConsoleOutput;
+class DetectorSession;
+
+// What one port's job ended with: its exit status and its lines (the
+// differences found, then the result line), each naming the port.
+struct PortResult {
+    int status = 0;
+    QStringList lines;
+};
+
+// Serves one port: connects, then applies, compares or reads as `request`
+// says, with `file` already read and checked. Link failures go to the error
+// log through `out`.
+PortResult ServePort(const ProvisionRequest& request, const DetectorConfig& file,
+                     DetectorSession& session, ConsoleOutput& out);
