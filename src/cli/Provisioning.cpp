@@ -41,9 +41,12 @@ FileError CheckTarget(const QString& path) {
     if (info.exists() && !info.isFile())
         return QStringLiteral("Cannot create file \"%1\". It is not a regular file.")
             .arg(Native(path));
-    if (!QFileInfo(info.absolutePath()).isDir())
+    const QFileInfo folder(info.absolutePath());
+    if (!folder.isDir())
         return QStringLiteral("Cannot create file \"%1\". Its folder does not exist.")
             .arg(Native(path));
+    if (info.exists() ? !info.isWritable() : !folder.isWritable())
+        return QStringLiteral("Cannot create file \"%1\". Permission denied.").arg(Native(path));
     return {};
 }
 

@@ -18,7 +18,12 @@ QString PermissionHint(const QString& device, int error) {
     struct stat st {};
     if (::stat(device.toLocal8Bit().constData(), &st) == 0 &&
         (st.st_mode & groupReadWrite) == groupReadWrite) {
-        const struct group* g = ::getgrgid(st.st_gid);
+        // The reentrant form: ports opened on several threads at once may
+        // all be refused together.
+        struct group entry {};
+        struct group* g = nullptr;
+        char names[4096];
+        ::getgrgid_r(st.st_gid, &entry, names, sizeof names, &g);
         const QString group = g ? QString::fromLocal8Bit(g->gr_name) : QString::number(st.st_gid);
         return QStringLiteral("\nYou need access to the serial device %1 (membership of the group "
                               "\"%2\").")

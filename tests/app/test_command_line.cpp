@@ -43,6 +43,42 @@ private slots:
         }
     }
 
+    void provisioningOptionsGoTogether() {
+        const CommandLine apply =
+            ParseCommandLine({"detector-config", "--port", "/dev/ttyUSB0", "--port", "/dev/ttyUSB1",
+                              "--apply", "site.bin", "--store", "--timeout", "200"});
+        QCOMPARE(apply.action, CommandLine::Action::Run);
+        QVERIFY(apply.provision);
+        QCOMPARE(apply.provision->action, ProvisionRequest::Action::Apply);
+        QCOMPARE(apply.provision->ports, QStringList({"/dev/ttyUSB0", "/dev/ttyUSB1"}));
+        QCOMPARE(apply.provision->file, QString("site.bin"));
+        QVERIFY(apply.provision->store);
+        QCOMPARE(apply.provision->timeoutMs, 200);
+        QCOMPARE(ParseCommandLine({"detector-config", "--port", "A", "--read", "x"})
+                     .provision->timeoutMs,
+                 90);
+        QVERIFY(!ParseCommandLine({"detector-config", "--port", "COM1"}).provision); // the window
+
+        const QList<QStringList> wrong{
+            {"--port", "A", "--apply", "x", "--diff", "y"},
+            {"--apply", "x"},
+            {"--port", "A", "--port", "B", "--read", "x"},
+            {"--port", "A", "--diff", "x", "--store"},
+            {"--port", "A", "--diff", "x", "--timeout", "49"},
+            {"--port", "A", "--diff", "x", "--timeout", "501"},
+            {"--port", "A", "--diff", "x", "--timeout", "9O"},
+            {"--port", "A", "--port", "A", "--diff", "x"},
+            {"--port", "A", "--port", "B"},
+            {"--port", "A", "--timeout", "90"},
+            {"--port", "A", "--port", "B", "--diff", "x", "--trace", "t.txt"}};
+        for (const QStringList& args : wrong) {
+            const CommandLine refused = ParseCommandLine(QStringList{"detector-config"} + args);
+            QVERIFY2(refused.action == CommandLine::Action::Exit && refused.exitCode == 2 &&
+                         refused.toStandardError && !refused.provision,
+                     qPrintable(args.join(' ')));
+        }
+    }
+
     void chosenPortIsAsIfTyped() {
         ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::Full,
                                                       [](const auto&) { return QStringList{}; });
