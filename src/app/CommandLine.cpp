@@ -60,7 +60,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("ms"));
     const QCommandLineOption trace(QStringLiteral("trace"),
                                    QStringLiteral("Append every frame sent and received to "
-                                                  "<file>, one line each."),
+                                                  "<file> (a regular file, or - for standard "
+                                                  "output), one line each."),
                                    QStringLiteral("file"));
     parser.addOption(port);
     parser.addOption(apply);

@@ -8,6 +8,10 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_UNIX
+#include <csignal>
+#endif
+
 namespace {
 
 // Reads the options before any window exists, so that --help, --version and
@@ -20,6 +24,11 @@ CommandLine ReadCommandLine(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+#ifdef Q_OS_UNIX
+    // A trace reader that goes away makes the next write fail, which ends the
+    // trace; it must not end the program with the port still held.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     const CommandLine commandLine = ReadCommandLine(argc, argv);
     if (commandLine.action == CommandLine::Action::Exit) {
         std::fputs(qPrintable(commandLine.output), commandLine.toStandardError ? stderr : stdout);

@@ -1,6 +1,14 @@
 #include "FrameTrace.h"
 
 #include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -52,12 +60,39 @@ QString TraceLine(const FrameEvent& event, const QDateTime& when) {
 }
 
 QString FrameTrace::Open(const QString& path) {
+    if (path == QLatin1String("-"))
+        return OpenStandardOutput();
+    m_name = QDir::toNativeSeparators(path);
+    // A FIFO would hang the start until a reader comes, and a device or a
+    // folder is no place for a trace: only regular files are taken.
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile())
+        return QStringLiteral("Cannot open the trace file \"%1\". It is not a regular file.")
+            .arg(m_name);
     m_file.setFileName(path);
     // Unbuffered: a line is on disk when the frame has gone, and a full disk
     // shows at the write that failed.
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
         return QStringLiteral("Cannot open the trace file \"%1\". %2")
-            .arg(QDir::toNativeSeparators(path), m_file.errorString());
+            .arg(m_name, m_file.errorString());
+    return {};
+}
+
+QString FrameTrace::OpenStandardOutput() {
+    m_name = QStringLiteral("standard output");
+    const int fd = fileno(stdout);
+#ifdef Q_OS_UNIX
+    // A reader that stalls must not hold up the poll: on a pipe a write that
+    // would block fails instead, and ends the trace. A terminal or a file is
+    // left as it is, since the shell shares it.
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)))
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+#endif
+    if (!m_file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                     QFileDevice::DontCloseHandle))
+        return QStringLiteral("Cannot open the trace file \"%1\". %2")
+            .arg(m_name, m_file.errorString());
     return {};
 }
 
@@ -68,8 +103,7 @@ void FrameTrace::Record(const FrameEvent& event) {
     if (m_file.write(line) == line.size())
         return;
     const QString text =
-        QStringLiteral("Trace stopped: cannot write \"%1\". %2")
-            .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
+        QStringLiteral("Trace stopped: cannot write \"%1\". %2").arg(m_name, m_file.errorString());
     m_file.close();
     if (ReportFailure)
         ReportFailure(text);

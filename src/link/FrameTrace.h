@@ -20,12 +20,16 @@ QString TraceLine(const FrameEvent& event, const QDateTime& when);
 // write is reported once and ends the trace; it never stops the link.
 class FrameTrace {
 public:
-    // Opens `path` for appending; an error text when it cannot.
+    // Opens `path` for appending, or standard output for "-"; an error text
+    // when it cannot, or when `path` exists and is not a regular file.
     QString Open(const QString& path);
     void Record(const FrameEvent& event);
     // Told of the first failed write, with a text for the user.
     std::function<void(const QString&)> ReportFailure;
 
 private:
+    QString OpenStandardOutput();
+
     QFile m_file;
+    QString m_name; // as the user's messages name it
 };

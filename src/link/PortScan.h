@@ -13,3 +13,12 @@
 // ports and of running virtual detectors (/tmp/ttyVD*), which the serial
 // class opens as typed.
 QStringList ListSerialPorts(const std::function<void(const QString&)>& probeError);
+
+#ifndef _WIN32
+// The POSIX scan over the given folders in place of /sys/class/tty, /dev and
+// /tmp. Nothing on POSIX counts as a probe error: a port without a device
+// node is not listed.
+QStringList ListSerialPortsIn(const QString& sysClassTty, const QString& devDir,
+                              const QString& tmpDir,
+                              const std::function<void(const QString&)>& probeError);
+#endif

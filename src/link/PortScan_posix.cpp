@@ -31,8 +31,15 @@ bool isRealSerialPort(const QString& sysDir, const QString& name) {
 } // namespace
 
 QStringList ListSerialPorts(const std::function<void(const QString&)>& probeError) {
+    return ListSerialPortsIn(QStringLiteral("/sys/class/tty"), QStringLiteral("/dev"),
+                             QStringLiteral("/tmp"), probeError);
+}
+
+QStringList ListSerialPortsIn(const QString& sysClassTty, const QString& devDir,
+                              const QString& tmpDir,
+                              const std::function<void(const QString&)>& /*probeError*/) {
     QStringList ports;
-    const QDir sys("/sys/class/tty");
+    const QDir sys(sysClassTty);
     QStringList names = sys.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         // ttyS2 before ttyS10: compare the prefix, then the number.
@@ -47,16 +54,15 @@ QStringList ListSerialPorts(const std::function<void(const QString&)>& probeErro
     for (const QString& name : names) {
         if (!isRealSerialPort(sys.filePath(name), name))
             continue;
-        const QString dev = "/dev/" + name;
-        if (!QFileInfo::exists(dev)) {
-            if (probeError)
-                probeError(dev);
+        // In a container or sandbox the kernel lists ports that have no
+        // device node here: they cannot be opened, so they are not offered.
+        const QString dev = devDir + '/' + name;
+        if (!QFileInfo::exists(dev))
             continue;
-        }
         ports << dev;
     }
     // Virtual detectors publish a stable link to their pseudo-terminal.
-    const QDir tmp("/tmp");
+    const QDir tmp(tmpDir);
     for (const QFileInfo& link :
          tmp.entryInfoList({"ttyVD*"}, QDir::System | QDir::Files, QDir::Name)) {
         if (link.isSymLink() && link.exists())

@@ -355,6 +355,21 @@ std::chrono::microseconds TBlockSerial::LineTime(int bytes) const {
     return std::chrono::microseconds(halfBits * bytes * 500000LL / FDcb.BaudRate);
 }
 
+// The rest of the answer is on its way at line speed: sleep for as long as all
+// but its last byte take on the wire, so that they are taken in one read
+// instead of waking up for every byte; the wait for the last byte then ends
+// the moment it arrives. The nap counts as part of the next wait for further
+// bytes and takes at most half of it: a line that falls silent ends the call
+// no sooner than one time-out after its last byte and no later than one and a
+// half. Nor does it outlast 100 bytes on the line: the driver's input queue
+// may hold as few as 128, and a nap that lets more pile up overflows it.
+std::chrono::microseconds TBlockSerial::ReceiveNap(int missing, int waitMs) const {
+    constexpr int NapBytes = 100;
+    const auto bound = std::min<std::chrono::microseconds>(
+        LineTime(NapBytes), std::chrono::milliseconds(std::max(waitMs / 2, 0)));
+    return std::min(LineTime(missing - 1), bound);
+}
+
 int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
     if (!PortPreCheck())
         return 0;
@@ -376,16 +391,7 @@ int TBlockSerial::RecvBufferEx(void* buffer, int length, int timeout) {
         stored += static_cast<int>(copied);
         if (FLastError != 0 || stored >= length)
             break;
-        // The rest of the answer is on its way at line speed: sleep for as
-        // long as all but its last byte take on the wire, so that they are
-        // taken in one read instead of waking up for every byte; the wait
-        // for the last byte then ends the moment it arrives. The nap counts
-        // as part of the next wait for further bytes and takes at most half
-        // of it: a line that falls silent ends the call no sooner than one
-        // time-out after its last byte and no later than one and a half.
-        const int bound = std::max((FInterPacketTimeout ? timeout : timeLeft) / 2, 0);
-        const auto nap = std::min<std::chrono::microseconds>(LineTime(length - stored - 1),
-                                                             std::chrono::milliseconds(bound));
+        const auto nap = ReceiveNap(length - stored, FInterPacketTimeout ? timeout : timeLeft);
         if (nap.count() > 0)
             std::this_thread::sleep_for(nap);
         const int napMs =

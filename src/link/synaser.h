@@ -77,6 +77,9 @@ public:
     // bytes gets the whole `timeout`; bytes beyond `length` that came in the
     // last chunk are kept for the next receive. Never writes past `length`.
     int RecvBufferEx(void* buffer, int length, int timeout);
+    // How long a receive that is `missing` bytes short of its answer sleeps
+    // before it reads again, given its wait for further bytes of `waitMs`.
+    std::chrono::microseconds ReceiveNap(int missing, int waitMs) const;
     void Flush(); // waits for output to drain; keeps received data
     void Purge(); // discards both driver queues and the kept surplus
     // Discards received data only (driver input queue and kept surplus);

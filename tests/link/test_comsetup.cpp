@@ -1,14 +1,17 @@
 #include "ComSetup.h"
 #include "FindControl.h"
+#include "PortScan.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -96,6 +99,26 @@ private slots:
         QCOMPARE(FindControl<QComboBox>(&dlg, "ComboBox1")->currentText(), QString("COM2"));
         QCOMPARE(dlg.COM, QString("COM2"));
     }
+
+#ifdef Q_OS_UNIX
+    // In a container the kernel lists ports that have no device node: they
+    // cannot be opened, so they are left out without a word.
+    void portWithoutDeviceNodeIsLeftOutSilently() {
+        QTemporaryDir root;
+        QDir dir(root.path());
+        for (const char* name : {"ttyUSB0", "ttyUSB1"})
+            QVERIFY(dir.mkpath(QString("sys/%1/device").arg(name)));
+        QVERIFY(dir.mkpath("dev") && dir.mkpath("tmp"));
+        QFile node(dir.filePath("dev/ttyUSB1"));
+        QVERIFY(node.open(QIODevice::WriteOnly));
+        QStringList failures;
+        const QStringList ports =
+            ListSerialPortsIn(dir.filePath("sys"), dir.filePath("dev"), dir.filePath("tmp"),
+                              [&](const QString& name) { failures << name; });
+        QCOMPARE(ports, QStringList{dir.filePath("dev/ttyUSB1")});
+        QVERIFY(failures.isEmpty());
+    }
+#endif
 
 #ifdef Q_OS_UNIX
     // A virtual detector started after the program: its port appears on the

@@ -1,7 +1,15 @@
 #include "Command.h"
 #include "FrameTrace.h"
 
+#include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 using namespace Command;
 
@@ -166,18 +174,53 @@ private slots:
         QVERIFY2(none.endsWith("\trx\tno answer (3 bytes)\t02 00 3A"), qPrintable(none));
     }
 
+#ifdef Q_OS_UNIX
+    // "--trace -" into a pipe whose reader has gone: the write fails (the
+    // program ignores SIGPIPE from its start), is told once and ends the
+    // trace; the link goes on.
     void traceWriteFailureIsToldOnceAndEndsTheTrace() {
-        FrameTrace trace;
+        std::signal(SIGPIPE, SIG_IGN);
+        int ends[2];
+        QCOMPARE(pipe(ends), 0);
+        const int savedOut = dup(STDOUT_FILENO);
+        std::fflush(stdout);
+        dup2(ends[1], STDOUT_FILENO);
+        close(ends[1]);
+        close(ends[0]);
         QStringList told;
-        trace.ReportFailure = [&](const QString& text) { told << text; };
-        QCOMPARE(trace.Open("/dev/full"), QString());
-        const RequestFrame request{0x02, 0x00, 0x01, 0x08, 0xF8, 0x03};
-        for (int i = 0; i < 3; ++i)
-            trace.Record({FrameEvent::RequestSent, request.data(), 6});
+        {
+            FrameTrace trace;
+            trace.ReportFailure = [&](const QString& text) { told << text; };
+            const QString opened = trace.Open("-");
+            const RequestFrame request{0x02, 0x00, 0x01, 0x08, 0xF8, 0x03};
+            for (int i = 0; opened.isEmpty() && i < 3; ++i)
+                trace.Record({FrameEvent::RequestSent, request.data(), 6});
+            dup2(savedOut, STDOUT_FILENO);
+            close(savedOut);
+            QCOMPARE(opened, QString());
+        }
         QCOMPARE(told.size(), 1);
-        QVERIFY2(told[0].contains("/dev/full"), qPrintable(told[0]));
-        QVERIFY(!trace.Open("/nonexistent/folder/trace.txt").isEmpty());
+        QVERIFY2(told[0].startsWith("Trace stopped: cannot write \"standard output\"."),
+                 qPrintable(told[0]));
     }
+
+    // Opening a FIFO with no reader would hang the start; a device or a
+    // folder is no trace either. Each is refused at once, naming the file.
+    void traceTakesOnlyRegularFiles() {
+        QTemporaryDir dir;
+        const QString fifo = dir.filePath("fifo");
+        QCOMPARE(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        for (const QString& path : {QString("/dev/null"), dir.path(), fifo}) {
+            FrameTrace trace;
+            const QString error = trace.Open(path);
+            QVERIFY2(error.contains('"' + path + '"') && error.contains("not a regular file"),
+                     qPrintable(path + ": " + error));
+        }
+        FrameTrace regular, missing;
+        QCOMPARE(regular.Open(dir.filePath("trace.txt")), QString());
+        QVERIFY(!missing.Open("/nonexistent/folder/trace.txt").isEmpty());
+    }
+#endif
 
     void typeByteMustAgreeWithTheLength() {
         // The checksum leaves the type byte out, so a live status with one bit

@@ -165,6 +165,20 @@ private slots:
         QVERIFY(peer.WaitIdle(1000));
     }
 
+    // The driver's input queue may hold as few as 128 bytes: whatever the
+    // time-out, a receive never naps while more than 100 bytes pile up.
+    void receiveNapNeverOutlastsAHundredBytes() {
+        TBlockSerial port;
+        port.Dcb().BaudRate = 19200;
+        port.Dcb().ByteSize = 8;
+        using std::chrono::microseconds;
+        // Ten bits a byte at 19200 baud: 100 bytes take 52 ms.
+        QCOMPARE(port.ReceiveNap(226, 500), microseconds(52083));
+        QCOMPARE(port.ReceiveNap(226, 90), microseconds(45000)); // half the wait
+        QCOMPARE(port.ReceiveNap(11, 500), microseconds(5208));  // all but the last byte
+        QCOMPARE(port.ReceiveNap(1, 500), microseconds(0));
+    }
+
     void closedObjectRefusesTransfers() {
         PtyPeer peer;
         TBlockSerial port;

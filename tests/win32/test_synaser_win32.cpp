@@ -120,6 +120,38 @@ void requestAndAnswersOfEverySize(Peer& peer) {
     CHECK(peer.WaitIdle(1000));
 }
 
+// The link asks the driver for a 128-byte input queue, and a driver that
+// keeps to it overflows when more piles up unread. A receive that has the
+// first bytes of a 226-byte answer naps until more can have come, but even
+// with the longest time-out never for longer than 100 bytes take on the line
+// (52 ms); the rest here comes 30 ms later, so the call ends soon after.
+void longAnswerNapsNoLongerThanTheQueueAllows(Peer& peer) {
+    TBlockSerial port;
+    if (!Open(port))
+        return;
+    port.SetSizeRecvBuffer(128);
+    const Bytes log = Sequence(226, 7);
+    // A busy machine only makes a call slower: the quickest of three shows
+    // the nap.
+    long long quickest = 1000;
+    for (int round = 0; round < 3; ++round) {
+        peer.Write(Bytes(log.begin(), log.begin() + 10));
+        if (!Settle(port, 10))
+            return;
+        peer.Play({{30, Bytes(log.begin() + 10, log.end())}});
+        std::array<std::uint8_t, 256> buf{};
+        const auto start = Clock::now();
+        CHECK_EQ(port.RecvBufferEx(buf.data(), 226, 500), 226);
+        quickest = std::min(quickest, MsSince(start));
+        CHECK_EQ(port.LastError(), 0);
+        CHECK_EQ(Hex(Prefix(buf.data(), 226)), Hex(log));
+        CHECK(peer.WaitIdle(1000));
+    }
+    std::printf("  226-byte answer at 500 ms: whole after %lld ms at best\n", quickest);
+    // A nap for the line time of the 215 missing bytes would be 112 ms.
+    CHECK(quickest >= 30 && quickest < 100);
+}
+
 void timeOutsWaitTheirTime(Peer& peer) {
     TBlockSerial port;
     if (!Open(port))
@@ -359,6 +391,8 @@ int main(int argc, char** argv) {
         {"probeFindsExactlyThePorts", [] { probeFindsExactlyThePorts(); }},
         {"lineSettingsReachTheDriver", [&] { lineSettingsReachTheDriver(peer); }},
         {"requestAndAnswersOfEverySize", [&] { requestAndAnswersOfEverySize(peer); }},
+        {"longAnswerNapsNoLongerThanTheQueueAllows",
+         [&] { longAnswerNapsNoLongerThanTheQueueAllows(peer); }},
         {"timeOutsWaitTheirTime", [&] { timeOutsWaitTheirTime(peer); }},
         {"surplusPurgeAndClose", [&] { surplusPurgeAndClose(peer); }},
         {"secondConnectAndExclusiveUse", [&] { secondConnectAndExclusiveUse(peer); }},
