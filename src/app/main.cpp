@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
 #include "FrameTrace.h"
+#include "ParentConsole.h"
 #include "ProgramWindows.h"
 #include "Provisioning.h"
 
@@ -24,6 +25,7 @@ CommandLine ReadCommandLine(int argc, char* argv[]) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    AttachParentConsole();
 #ifdef Q_OS_UNIX
     // A trace reader that goes away makes the next write fail, which ends the
     // trace; it must not end the program with the port still held.
