@@ -14,7 +14,7 @@ QString CsvField(const QString& text) {
 }
 
 QByteArray CsvText(const QList<QStringList>& records) {
-    QString text;
+    QString text = QChar(QChar::ByteOrderMark);
     for (const QStringList& record : records) {
         QStringList fields;
         fields.reserve(record.size());

@@ -171,7 +171,8 @@ private slots:
         const QList<QByteArray> lines = file.readAll().split('\n');
         file.close();
         QCOMPARE(lines.size(), 12); // titles, ten events, nothing after the last CR LF
-        QCOMPARE(lines[0], QByteArray("ALLARM,Max MW,Max Pir ABOVE,Max Pir UNDER,Max Mask 1,"
+        QCOMPARE(lines[0], QByteArray("\xEF\xBB\xBF"
+                                      "ALLARM,Max MW,Max Pir ABOVE,Max Pir UNDER,Max Mask 1,"
                                       "Max Mask 2,Noise Ir 1,Noise Ir 2,Ntc:\r"));
         QCOMPARE(lines[1], QByteArray("MW,1000,1001,1002,1003,1004,1005,1006,1007\xC2\xB0"
                                       "C\r"));
