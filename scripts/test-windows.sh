@@ -71,7 +71,7 @@ if [ -z "${WIN_TEST_BOUNDED:-}" ]; then
     exit $status
 fi
 
-scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix wine wine64
+scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix wine wine64 icoutils
 
 mkdir -p "$BUILD_DIR"
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror)

@@ -12,7 +12,7 @@ cd "$(dirname "$0")/../.."
 top=$PWD
 BUILD_DIR=$(realpath -m "${BUILD_DIR:-build-win}")
 qt=$(scripts/windows/build-qt.sh)
-scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix cmake ninja-build nsis
+scripts/install-deps.sh g++ g++-mingw-w64-x86-64-posix cmake ninja-build nsis librsvg2-bin imagemagick
 
 # The alarm sound is generated at build time, by a program for this machine.
 mkdir -p "$BUILD_DIR/host"
