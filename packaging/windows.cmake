@@ -75,8 +75,9 @@ set(CPACK_NSIS_MUI_ICON ${DCT_ICO})
 set(CPACK_NSIS_MUI_UNIICON ${DCT_ICO})
 # The uninstaller removes what it installed, then the folder when it is
 # empty; the program's own log beside it would keep the folder, so it goes
-# too. Anything else the user put there stays.
-set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$INSTDIR\\LogError.txt'")
+# too. Anything else the user put there stays. (The backslash is doubled
+# twice: once for this file, once for the CPack configuration written from it.)
+set(CPACK_NSIS_EXTRA_UNINSTALL_COMMANDS "Delete '$INSTDIR\\\\LogError.txt'")
 # A 64-bit program goes under "Program Files", not "Program Files (x86)".
 set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)

@@ -70,8 +70,8 @@ entry=$(registered) || fail "no entry in the installed programs list"
 # sizes drawn for it.
 wrestool -x --type=group_icon "$folder/detector-config.exe" -o "$work/icons.ico" 2>/dev/null ||
     fail "detector-config.exe holds no icon"
-sizes=$(icotool -l "$work/icons.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')
-[ "$sizes" = "16 32 48 256 " ] || fail "the program's icon has the sizes \"$sizes\""
+sizes=$(icotool -l "$work/icons.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | paste -sd' ')
+[ "$sizes" = "16 32 48 256" ] || fail "the program's icon has the sizes \"$sizes\""
 echo "  registered as \"$(value DisplayName)\" $(value DisplayVersion) by $(value Publisher), with the program's icon ($sizes px)"
 
 # Wine's desktop process keeps the display it started with (none so far).
