@@ -9,6 +9,7 @@ packages=("$@")
     qt6-base-dev qt6-multimedia-dev libgl-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     xvfb xauth x11-utils imagemagick xdotool pulseaudio
+    poppler-utils fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

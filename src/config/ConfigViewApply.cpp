@@ -4,6 +4,7 @@
 
 #include "ConfigLink.h"
 #include "ConfigReport.h"
+#include "ConfigTexts.h"
 #include "LensPresets.h"
 #include "NoiseReductionMode.h"
 #include "PwmLabels.h"
@@ -39,7 +40,7 @@ void ConfigView::ApplyConfigRecord() {
         const OutputControls& c = m_outputs[out];
         // Whole seconds, halves to the even neighbour (2500 ms shows 2).
         c.TimeAnd->setValue(static_cast<int>(std::lrint(m_config.TimeAnd(out) / 1000.0)));
-        c.TimeAndLabel->setText(QString::number(c.TimeAnd->value()) + QStringLiteral(" sec."));
+        c.TimeAndLabel->setText(TimeAndText(c.TimeAnd->value()));
     }
     for (int out = 0; out < DetectorConfig::OutputCount; ++out)
         m_outputs[out].Function->setItemIndex(m_config.Function(out)); // past the end: last

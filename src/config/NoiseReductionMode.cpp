@@ -1,6 +1,6 @@
 #include "NoiseReductionMode.h"
 
-#include "DetectorConfig.h"
+#include "ConfigTexts.h"
 
 #include <QCheckBox>
 
@@ -9,8 +9,6 @@ void ApplyNoiseReductionMode(QCheckBox* noisePir1, QCheckBox* noisePir2,
     const bool automatic = (configFlags & FlagTempComp) != 0;
     noisePir1->setEnabled(!automatic);
     noisePir2->setEnabled(!automatic);
-    noisePir1->setText(automatic ? QStringLiteral("PIR UP(Auto change N.R.)")
-                                 : QStringLiteral("PIR UP(Noise Reduction)"));
-    noisePir2->setText(automatic ? QStringLiteral("PIR DOWN(Auto change N.R.)")
-                                 : QStringLiteral("PIR DOWN(Noise Reduction)"));
+    noisePir1->setText(NoisePir1Caption(configFlags));
+    noisePir2->setText(NoisePir2Caption(configFlags));
 }

@@ -50,3 +50,11 @@ std::array<QString, 9> EventRowTexts(const EventRecord& r) {
         QString::number(r.MaxPirUnder), QString::number(r.MaxMask1), QString::number(r.MaxMask2),
         QString::number(r.NoiseIr1),    QString::number(r.NoiseIr2), CelsiusText(r.Ntc)};
 }
+
+std::array<QString, 9> EventColumnTitles() {
+    return {QStringLiteral("ALLARM"),        QStringLiteral("Max MW"),
+            QStringLiteral("Max Pir ABOVE"), QStringLiteral("Max Pir UNDER"),
+            QStringLiteral("Max Mask 1"),    QStringLiteral("Max Mask 2"),
+            QStringLiteral("Noise Ir 1"),    QStringLiteral("Noise Ir 2"),
+            QStringLiteral("Ntc:")};
+}

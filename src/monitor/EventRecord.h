@@ -37,6 +37,9 @@ EventRecord ReadEventRecord(const EventBuffer& buffer, int index);
 // when no flag is set.
 QString EventTypeText(std::uint16_t eventFlags);
 
+// Titles of the table columns 1..9, "ALLARM" .. "Ntc:".
+std::array<QString, 9> EventColumnTitles();
+
 // Texts of the table columns 1..9 for one record: event type, the seven
 // unsigned maxima and noise values, the temperature with "°C".
 std::array<QString, 9> EventRowTexts(const EventRecord& record);

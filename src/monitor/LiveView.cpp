@@ -4,6 +4,7 @@
 #include "DetectorConfig.h"
 #include "FindControl.h"
 #include "GraphDrawing.h"
+#include "GraphFeed.h"
 #include "NoiseReductionMode.h"
 #include "NumberText.h"
 #include "Shape.h"
@@ -24,20 +25,6 @@ const QColor LiveView::Maroon{128, 0, 0};
 const QColor LiveView::Red{255, 0, 0};
 
 namespace {
-
-// A reference line spans the whole graph at one row; "Direct Convert" hides
-// it by collapsing every point onto the origin.
-void ReferenceLine(PointArray& ref, const PointArray& trace, bool direct, std::uint16_t level,
-                   std::int32_t offset) {
-    if (direct) {
-        std::fill(ref.begin(), ref.end(), GraphPoint{0, 0});
-        return;
-    }
-    const std::int32_t row = ReferenceRow(level, offset);
-    const std::size_t n = std::min(ref.size(), trace.size());
-    for (std::size_t i = 0; i < n; ++i)
-        ref[i] = GraphPoint{trace[i].X, row};
-}
 
 // The range mark: the slider's axis is inverted, so a band from the
 // maximum down to maximum - level stands for a bar of height `level`.
@@ -92,11 +79,6 @@ void LiveView::LiveStatusReport(const std::uint8_t* payload58) {
     ApplyLiveStatus();
 }
 
-bool LiveView::PointInside(std::size_t count) const {
-    return m_pointIndex >= 0 && m_pointIndex < m_graph.PointCount &&
-           static_cast<std::size_t>(m_pointIndex) < count;
-}
-
 void LiveView::ApplyLiveStatus() {
     const LiveStatus& s = m_status;
     TGraphics& g = m_graph;
@@ -104,43 +86,26 @@ void LiveView::ApplyLiveStatus() {
     // were rebuilt, so the sweep starts again at the left edge.
     if (m_pointIndex >= g.PointCount || m_pointIndex < 0)
         m_pointIndex = 0;
-    const auto idx = static_cast<std::size_t>(m_pointIndex);
 
-    // 1-4: microwave.
-    ReferenceLine(g.Ch4Points, g.Ch1Points, g.DirectConvert(), s.MwRefLevel(), 0);
+    // 1-14: the graph's points, then the bars, marks and noise boxes of the
+    // three channels.
+    const bool direct = g.DirectConvert();
+    FeedGraph({&g.Ch1Points, &g.Ch2Points, &g.Ch3Points, &g.Ch4Points, &g.Ch5Points, &g.Ch6Points},
+              m_pointIndex, s, direct);
     RangeMark(m_range[0], s.MwRangeLevel());
-    {
-        const std::uint16_t v = g.DirectConvert() ? s.MwDirectLevel() : s.MwLevel();
-        if (PointInside(g.Ch1Points.size()))
-            g.Ch1Points[idx].Y = TraceRow(MwRow, v);
-        SetBarPosition(m_level[0], v);
-    }
+    SetBarPosition(m_level[0], direct ? s.MwDirectLevel() : s.MwLevel());
     SetBarPosition(m_mask, s.MaskLevel());
 
-    // 5-9: high PIR.
-    ReferenceLine(g.Ch5Points, g.Ch2Points, g.DirectConvert(), s.Pir1RefLevel(), MwRow);
     RangeMark(m_range[1], s.Pir1RangeLevel());
-    {
-        const std::uint16_t v = g.DirectConvert() ? s.Pir1DirectLevel() : s.Pir1Level();
-        if (PointInside(g.Ch2Points.size()))
-            g.Ch2Points[idx].Y = TraceRow(Pir1Row, v);
-        SetBarPosition(m_level[1], v);
-    }
+    SetBarPosition(m_level[1], direct ? s.Pir1DirectLevel() : s.Pir1Level());
     SetBarPosition(m_acc1, s.Acc1Level());
     SetBarPosition(m_acc1Noise, s.Acc1Noise());
     // A change runs the box's own handler, which writes the new state to the
     // detector; an unchanged state runs nothing.
     m_noisePir1->setChecked(m_device[DeviceFlag::NoisePir1]);
 
-    // 10-14: low PIR.
-    ReferenceLine(g.Ch6Points, g.Ch3Points, g.DirectConvert(), s.Pir2RefLevel(), Pir1Row);
     RangeMark(m_range[2], s.Pir2RangeLevel());
-    {
-        const std::uint16_t v = g.DirectConvert() ? s.Pir2DirectLevel() : s.Pir2Level();
-        if (PointInside(g.Ch3Points.size()))
-            g.Ch3Points[idx].Y = TraceRow(Pir2Row, v);
-        SetBarPosition(m_level[2], v);
-    }
+    SetBarPosition(m_level[2], direct ? s.Pir2DirectLevel() : s.Pir2Level());
     SetBarPosition(m_acc2, s.Acc2Level());
     SetBarPosition(m_acc2Noise, s.Acc2Noise());
     m_noisePir2->setChecked(m_device[DeviceFlag::NoisePir2]);
@@ -151,25 +116,16 @@ void LiveView::ApplyLiveStatus() {
     ::BeamData(g.Ch1Points, g.Ch2Points, g.Ch3Points, g.Ch4Points, g.Ch5Points, g.Ch6Points,
                g.Screen(), g.Image2, stale);
     QRect labelled;
-    if (PointInside(std::min({g.Ch1Points.size(), g.Ch2Points.size(), g.Ch3Points.size()}))) {
-        const GraphPoint& mw = g.Ch1Points[idx];
-        const GraphPoint& up = g.Ch2Points[idx];
-        const GraphPoint& down = g.Ch3Points[idx];
-        const TraceLabel labels[] = {{QStringLiteral("MW"), mw.X + 1, mw.Y + 1},
-                                     {QStringLiteral("UP PIR"), up.X + 1, up.Y + 1},
-                                     {QStringLiteral("DOWN PIR"), down.X + 1, down.Y + 1}};
-        labelled = DrawTraceLabels(g.Screen(), labels, 3);
-    }
+    std::array<TraceLabel, 3> labels;
+    if (m_pointIndex < g.PointCount &&
+        NewestPointLabels(g.Ch1Points, g.Ch2Points, g.Ch3Points, m_pointIndex, labels))
+        labelled = DrawTraceLabels(g.Screen(), labels.data(), static_cast<int>(labels.size()));
     g.ShowRedrawn(stale, labelled);
 
     // 17: temperature, shown only while the detector compensates for it.
-    if (m_tempComp->isChecked()) {
-        SetBarPosition(m_temperatureBar, s.Temperature());
-        m_temperatureText->setText(CelsiusText(s.Temperature()));
-    } else {
-        m_temperatureText->setText(QStringLiteral("---"));
-        SetBarPosition(m_temperatureBar, m_temperatureBar->minimum());
-    }
+    m_temperatureText->setText(TemperatureText(s.Temperature(), m_tempComp->isChecked()));
+    SetBarPosition(m_temperatureBar,
+                   m_tempComp->isChecked() ? s.Temperature() : m_temperatureBar->minimum());
 
     // 18: with temperature compensation the detector chooses the PIR noise
     // reduction itself, so the boxes only show its choice.

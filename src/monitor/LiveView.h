@@ -49,8 +49,6 @@ public:
     static const QColor Red;
 
 private:
-    bool PointInside(std::size_t count) const;
-
     TGraphics& m_graph;
     const DetectorConfig& m_config;
     Siren* m_siren;

@@ -11,3 +11,7 @@ QString GeneralNumberText(int value) {
 QString CelsiusText(int value) {
     return GeneralNumberText(value) + QStringLiteral("\u00B0C");
 }
+
+QString TemperatureText(int value, bool compensated) {
+    return compensated ? CelsiusText(value) : QStringLiteral("---");
+}

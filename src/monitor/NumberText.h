@@ -9,3 +9,7 @@ QString GeneralNumberText(int value);
 
 // A temperature in whole degrees Celsius, e.g. "-5°C".
 QString CelsiusText(int value);
+
+// The temperature readout: the temperature while the detector compensates
+// for it, else "---".
+QString TemperatureText(int value, bool compensated);
