@@ -7,6 +7,7 @@
 #include "LinkController.h"
 #include "LiveView.h"
 #include "PanelStatusBar.h"
+#include "SaveReport.h"
 #include "Siren.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
@@ -28,8 +29,15 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_config = std::make_unique<ConfigView>(&form, *m_link);
     m_live = std::make_unique<LiveView>(&form, graphics, m_config->CurrentConfig());
     m_eventLog = std::make_unique<EventLogView>(&form);
+    m_report = std::make_unique<SaveReport>(SaveReport::Sources{
+        &form, m_link.get(), m_config.get(), m_live.get(), m_eventLog.get(), &formCom, &graphics});
 
-    connect(controls.Action2, &QAction::triggered, m_link.get(), &LinkController::Action2Execute);
+    connect(controls.Action2, &QAction::triggered, this, [this] {
+        const bool wasOpen = m_link->PortOpen();
+        m_link->Action2Execute();
+        if (!wasOpen && m_link->PortOpen())
+            m_report->ConnectionStarted();
+    });
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
 
@@ -48,6 +56,7 @@ void Subsystems::PwmReport(const std::uint8_t* payload4) {
 
 void Subsystems::LiveStatusReport(const std::uint8_t* payload58) {
     m_live->LiveStatusReport(payload58);
+    m_report->LiveStatusSeen();
 }
 
 void Subsystems::ConfigReport(const std::uint8_t* payload40) {
@@ -56,4 +65,5 @@ void Subsystems::ConfigReport(const std::uint8_t* payload40) {
 
 void Subsystems::EventLogReport(const std::uint8_t* payload220) {
     m_eventLog->EventLogReport(payload220);
+    m_report->EventLogSeen();
 }

@@ -9,13 +9,14 @@ class ConfigView;
 class EventLogView;
 class LinkController;
 class LiveView;
+class SaveReport;
 class TFormCom;
 class TGraphics;
 class TMainForm;
 
 // The running program's subsystems on the main window's controls: the link
 // with its poll cycle, the configuration view, the live view feeding the
-// graph window, and the event log table. Accepted reports from the link are
+// graph window, the event log table and the report. Accepted reports from the link are
 // handed on here by type.
 //
 // Built once the three windows exist, owned by the main window.
@@ -29,6 +30,7 @@ public:
     ConfigView& Config() { return *m_config; }
     LiveView& Live() { return *m_live; }
     EventLogView& EventLog() { return *m_eventLog; }
+    SaveReport& Report() { return *m_report; }
 
     void PwmReport(const std::uint8_t* payload4) override;
     void LiveStatusReport(const std::uint8_t* payload58) override;
@@ -40,4 +42,5 @@ private:
     std::unique_ptr<ConfigView> m_config;
     std::unique_ptr<LiveView> m_live;
     std::unique_ptr<EventLogView> m_eventLog;
+    std::unique_ptr<SaveReport> m_report;
 };

@@ -3,6 +3,9 @@
 #include "ActionImages.h"
 #include "ActionMirror.h"
 #include "ComSetup.h"
+#include "ConfigTexts.h"
+#include "EventRecord.h"
+#include "FindControl.h"
 #include "KeyboardAccess.h"
 #include "LevelBarStyle.h"
 #include "TMainFormNames.h"
@@ -193,17 +196,15 @@ void TMainForm::ApplyInterfaceTexts() {
     StringGrid* grid = ui->StringGrid1;
     for (int r = 1; r < grid->rowCount(); ++r)
         grid->setCell(0, r, QString::number(r) + " ");
-    const char* const headers[] = {"ALLARM",        "Max MW",     "Max Pir ABOVE",
-                                   "Max Pir UNDER", "Max Mask 1", "Max Mask 2",
-                                   "Noise Ir 1",    "Noise Ir 2", "Ntc:"};
+    const auto headers = EventColumnTitles();
     for (int c = 1; c <= 9; ++c)
-        grid->setCell(c, 0, headers[c - 1]);
+        grid->setCell(c, 0, headers[static_cast<std::size_t>(c - 1)]);
 
     // 3. Window and panel captions.
     setWindowTitle("Configuration Tools");
-    ui->MW->setTitle("Radar");
-    ui->PIR1->setTitle("Pir High above");
-    ui->PIR2->setTitle("Pir Down Under");
+    ui->MW->setTitle(ChannelCaption(DetectorConfig::ChannelMw));
+    ui->PIR1->setTitle(ChannelCaption(DetectorConfig::ChannelPir1));
+    ui->PIR2->setTitle(ChannelCaption(DetectorConfig::ChannelPir2));
     ui->SETUP->setTitle("SETUP");
 
     // 4. Actions; bound items follow the changed captions.
@@ -227,7 +228,7 @@ void TMainForm::ApplyInterfaceTexts() {
 
     // 6. Lens lists. Their handler runs on a user's choice only, so
     // selecting "User" here changes no range.
-    const QStringList lenses{"User", "Angle", "Horizontal Curtain", "Vertical Curtain"};
+    const QStringList lenses = LensItemTexts();
     for (QComboBox* lens : {ui->ComboBox_Pir1_Lens, ui->ComboBox_Pir2_Lens}) {
         lens->clear();
         lens->addItems(lenses);
@@ -243,17 +244,10 @@ void TMainForm::ApplyInterfaceTexts() {
     // 8. SETUP group.
     ui->GroupBox11->setTitle("Enable/Disable");
     ui->GroupBox12->setTitle("Noise reduction");
-    ui->CheckBox_EN_MW->setText("Enable Mw");
-    ui->CheckBox_EN_PIR1->setText("Enable Pir High above");
-    ui->CheckBox_EN_PIR2->setText("Enable Pir Down Under");
-    ui->CheckBox_EN_ACC->setText("Enable Mask #1-2");
-    ui->CheckBox_EN_TAMPER->setText("Enable Tamper");
-    ui->CheckBox_EN_TempComp->setText("Enable Temp. Comp.");
-    ui->CheckBox_AutoTest->setText("Enable Auto Test (24h)");
-    ui->CheckBox_EN_LED->setText("Led ON");
-    ui->CheckBox_NOISE_MW->setText("Mw noise reduction");
-    ui->CheckBox_NOISE_PIR1->setText("Pir High noise reduction");
-    ui->CheckBox_NOISE_PIR2->setText("Pir Down noise reduction");
+    for (const auto* boxes : {&EnableFlagBoxes(), &NoiseFlagBoxes()})
+        for (const FlagBoxText& box : *boxes)
+            if (box.Visible)
+                FindControl<QCheckBox>(this, box.ObjectName)->setText(box.Caption);
     ui->GroupBox7->setTitle("Time AND");
 
     struct Output {
@@ -275,7 +269,7 @@ void TMainForm::ApplyInterfaceTexts() {
          ui->GroupBox_Out3_Tecnologies, ui->CheckBox_Out3Mw, ui->CheckBox_Out3Pir1,
          ui->CheckBox_Out3Pir2, ui->RadioGroup_NCOut3},
     };
-    const QStringList functions{"AND", "OR", "AUTO OR", "MASK", "AUTO TEST"};
+    const QStringList functions = FunctionItemTexts();
     for (int i = 0; i < 3; ++i) {
         const Output& o = outputs[i];
         const QString name = QString("Out #%1").arg(i + 1);
@@ -287,12 +281,12 @@ void TMainForm::ApplyInterfaceTexts() {
         for (const QString& f : functions)
             o.function->addItem(f);
         o.technologies->setTitle("Tecnologies");
-        o.mw->setText("MW");
-        o.pir1->setText("A. Pir");
-        o.pir2->setText("U. Pir");
+        o.mw->setText(TechnologyCaption(OutMw));
+        o.pir1->setText(TechnologyCaption(OutPir1));
+        o.pir2->setText(TechnologyCaption(OutPir2));
         o.ncno->setTitle(name);
-        if (o.ncno->items() != QStringList{"NC", "NO"})
-            o.ncno->setItems({"NC", "NO"});
+        if (o.ncno->items() != ContactItemTexts())
+            o.ncno->setItems(ContactItemTexts());
     }
     ui->GroupBox17->setTitle("AUTO TEST");
     ui->GroupBox6->setTitle("TAMPER");

@@ -16,6 +16,7 @@
 #include "PanelStatusBar.h"
 #include "ProgramWindows.h"
 #include "RadioGroup.h"
+#include "SaveReport.h"
 #include "Shape.h"
 #include "SimProcess.h"
 #include "StringGrid.h"
@@ -30,9 +31,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
+#include <QProcess>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -206,6 +211,7 @@ private slots:
     void storeToFlashReachesTheDetectorsFlash();
     void savedFileLoadsBackIntoTheDetector();
     void logsPageShowsTheDetectorsEventLog();
+    void reportTellsWhatThisConnectionRead();
     void realLineTimingStillServesEveryPage();
     void silentDetectorEndsInTimeOutAndIsLogged();
     void badChecksumsNeverEndTheConnection();
@@ -536,6 +542,67 @@ void TestEndToEnd::logsPageShowsTheDetectorsEventLog() {
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
     QCOMPARE(pages->currentIndex(), 0);
     QVERIFY(p.LiveStatuses(5));
+    QVERIFY(p.messages.isEmpty());
+}
+
+void TestEndToEnd::reportTellsWhatThisConnectionRead() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    Program p;
+    QVERIFY(p.Start());
+    const std::optional<SimSettings> held = p.sim.Settings();
+    QVERIFY(held);
+    auto* fileMenu = p.Control<QMenu>("File1");
+    const QList<QAction*> items = fileMenu->actions();
+    const qsizetype at = items.indexOf(p.Action("SaveReport1"));
+    QVERIFY(at > 0);
+    QCOMPARE(items[at - 1]->objectName(), QString("SaveConfig1"));
+    QCOMPARE(items[at]->text(), QString("Save &Report..."));
+    emit fileMenu->aboutToShow();
+    QVERIFY(!p.Action("SaveReport1")->isEnabled());
+
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    emit fileMenu->aboutToShow();
+    QVERIFY(p.Action("SaveReport1")->isEnabled());
+
+    SaveReport& report = p.form->GetSubsystems()->Report();
+    QList<QString> shown;
+    report.ShowMessage = [&](const QString& text) { shown << text; };
+    const QString before = p.dir.filePath("before-log.pdf");
+    report.ChooseFile = [&] { return before; };
+    p.Action("SaveReport1")->trigger();
+    auto text = [](const QString& pdf) {
+        QProcess run;
+        run.start("pdftotext", {"-layout", pdf, "-"});
+        run.waitForFinished(30000);
+        return QString::fromUtf8(run.readAllStandardOutput());
+    };
+    QString saved = text(before);
+    QVERIFY2(saved.contains(QRegularExpression("Radar\\s+" + QString::number(held->Mw.TRange) +
+                                               "\\s+" + QString::number(held->Mw.Nconv))),
+             qPrintable(saved));
+    QVERIFY(saved.contains("The event log was not read in this session."));
+
+    // The LOGS page reads the log; the next report holds it.
+    auto* pages = p.Control<QTabWidget>("PageControl1");
+    pages->setCurrentIndex(1);
+    const sim::EventLog log = sim::EventLog::Plausible();
+    auto* grid = p.Control<StringGrid>("StringGrid1");
+    QTRY_COMPARE_WITH_TIMEOUT(grid->cell(2, 1), QString::number(log.At(0).MaxMw), 3000);
+    pages->setCurrentIndex(0);
+    const QString after = p.dir.filePath("after-log.pdf");
+    QVERIFY(report.Save(after));
+    saved = text(after);
+    QVERIFY2(saved.contains(QRegularExpression("\\b1\\s+" + grid->cell(1, 1) + "\\s+" +
+                                               QString::number(log.At(0).MaxMw) + "\\s+" +
+                                               QString::number(log.At(0).MaxPirAbove))),
+             qPrintable(saved));
+    QVERIFY(!saved.contains("The event log was not read"));
+
+    // Reports read, they never write.
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
+    QVERIFY(shown.isEmpty());
     QVERIFY(p.messages.isEmpty());
 }
 
