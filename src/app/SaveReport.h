@@ -42,7 +42,8 @@ public:
     // Brings the menu item's enabled state up to date.
     void UpdateEnabled();
 
-    // A new connection: what earlier connections delivered no longer counts.
+    // Connect or Disconnect: what the detector delivered so far no longer
+    // counts.
     void ConnectionStarted();
     void LiveStatusSeen() { m_statusSeen = true; }
     void EventLogSeen() { m_logSeen = true; }

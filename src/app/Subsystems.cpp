@@ -32,12 +32,10 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_report = std::make_unique<SaveReport>(SaveReport::Sources{
         &form, m_link.get(), m_config.get(), m_live.get(), m_eventLog.get(), &formCom, &graphics});
 
-    connect(controls.Action2, &QAction::triggered, this, [this] {
-        const bool wasOpen = m_link->PortOpen();
-        m_link->Action2Execute();
-        if (!wasOpen && m_link->PortOpen())
-            m_report->ConnectionStarted();
-    });
+    connect(controls.Action2, &QAction::triggered, m_link.get(), &LinkController::Action2Execute);
+    // Connect (also after the link halted) and Disconnect both end what the
+    // report may tell of the detector seen so far.
+    connect(controls.Action2, &QAction::triggered, m_report.get(), &SaveReport::ConnectionStarted);
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
 

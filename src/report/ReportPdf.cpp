@@ -77,3 +77,11 @@ QString WriteReportPdf(const QString& path, const ReportFacts& facts) {
         return Failure(path, file.errorString());
     return {};
 }
+
+QString CheckReportTarget(const QString& path) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Failure(path, file.errorString());
+    file.cancelWriting();
+    return {};
+}

@@ -675,13 +675,13 @@ void TestApp::actionsAndBoundItems() {
              QString("Saves the active file with a new name"));
     QCOMPARE(w.ImageList1().size(), 11);
 
-    // Menu: File holds Load, Save and the item bound to store-to-flash.
+    // Menu: File holds Load, Save, Save Report and the item bound to store-to-flash.
     auto* file = Find<QMenu>(&w, "File1");
     QCOMPARE(file->title(), QString("&File"));
     QStringList fileItems;
     for (QAction* a : file->actions())
         fileItems << a->objectName();
-    QCOMPARE(fileItems, (QStringList{"LoadConfig1", "SaveConfig1", "CommSetup1"}));
+    QCOMPARE(fileItems, (QStringList{"LoadConfig1", "SaveConfig1", "SaveReport1", "CommSetup1"}));
     QCOMPARE(Find<QAction>(&w, "LoadConfig1")->text(), QString("&Open Config..."));
     QCOMPARE(Find<QAction>(&w, "SaveConfig1")->text(), QString("&Save &Config..."));
     QCOMPARE(Find<QAction>(&w, "CommSetup1")->text(), QString("Store To Flash"));
