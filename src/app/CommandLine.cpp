@@ -7,6 +7,8 @@ namespace {
 
 constexpr int MinTimeoutMs = 50;
 constexpr int MaxTimeoutMs = 500;
+constexpr int MinReportSeconds = 1;
+constexpr int MaxReportSeconds = 600;
 
 CommandLine Refuse(const QString& reason, const QCommandLineParser& parser) {
     CommandLine result;
@@ -51,10 +53,24 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("Without a window: save the detector's configuration to <file> (44 "
                        "bytes). One --port only."),
         QStringLiteral("file"));
+    const QCommandLineOption report(
+        QStringLiteral("report"),
+        QStringLiteral("Without a window: write the detector's commissioning report to <file> "
+                       "(PDF): its configuration, event log, live readings and signal graph. "
+                       "Writes nothing to the detector. One --port only."),
+        QStringLiteral("file"));
+    const QCommandLineOption seconds(
+        QStringLiteral("seconds"),
+        QStringLiteral("With --report: poll live statuses for <n> seconds, %1 to %2 (default "
+                       "10); the graph shows them.")
+            .arg(MinReportSeconds)
+            .arg(MaxReportSeconds),
+        QStringLiteral("n"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"),
-        QStringLiteral("With --apply, --diff or --read: receive time-out per wait for answer "
-                       "bytes, %1 to %2 ms (default 90).")
+        QStringLiteral(
+            "With --apply, --diff, --read or --report: receive time-out per wait for answer "
+            "bytes, %1 to %2 ms (default 90).")
             .arg(MinTimeoutMs)
             .arg(MaxTimeoutMs),
         QStringLiteral("ms"));
@@ -68,6 +84,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     parser.addOption(store);
     parser.addOption(diff);
     parser.addOption(read);
+    parser.addOption(report);
+    parser.addOption(seconds);
     parser.addOption(timeout);
     parser.addOption(trace);
     // The toolkit's own options (-platform offscreen, -style fusion, ...) are
@@ -109,29 +127,67 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     result.traceFile = parser.value(trace);
 
     QStringList actions;
-    for (const QCommandLineOption* option : {&apply, &diff, &read}) {
+    for (const QCommandLineOption* option : {&apply, &diff, &read, &report}) {
         if (parser.isSet(*option))
             actions << QStringLiteral("--") + option->names().constFirst();
     }
-    for (const QCommandLineOption* option : {&apply, &diff, &read, &timeout, &trace}) {
+    for (const QCommandLineOption* option :
+         {&apply, &diff, &read, &report, &seconds, &timeout, &trace}) {
         if (parser.values(*option).size() > 1)
             return Refuse(
                 QStringLiteral("--%1 is given more than once.").arg(option->names().constFirst()),
                 parser);
     }
     if (actions.size() > 1)
-        return Refuse(QStringLiteral("Choose one of --apply, --diff and --read, not %1.")
+        return Refuse(QStringLiteral("Choose one of --apply, --diff, --read and --report, not %1.")
                           .arg(actions.join(QStringLiteral(" and "))),
                       parser);
+    if (parser.isSet(seconds) && !parser.isSet(report))
+        return Refuse(QStringLiteral("--seconds goes with --report."), parser);
     if (actions.isEmpty()) {
         if (ports.size() > 1)
             return Refuse(QStringLiteral("Several --port need --apply or --diff."), parser);
         for (const QCommandLineOption* option : {&store, &timeout}) {
             if (parser.isSet(*option))
-                return Refuse(QStringLiteral("--%1 goes with --apply, --diff or --read.")
+                return Refuse(QStringLiteral("--%1 goes with --apply, --diff, --read or --report.")
                                   .arg(option->names().constFirst()),
                               parser);
         }
+        return result;
+    }
+
+    int timeoutMs = ProvisionRequest().timeoutMs;
+    if (parser.isSet(timeout)) {
+        bool ok = false;
+        timeoutMs = parser.value(timeout).toInt(&ok);
+        if (!ok || timeoutMs < MinTimeoutMs || timeoutMs > MaxTimeoutMs)
+            return Refuse(QStringLiteral("--timeout: '%1' is not a number from %2 to %3.")
+                              .arg(parser.value(timeout))
+                              .arg(MinTimeoutMs)
+                              .arg(MaxTimeoutMs),
+                          parser);
+    }
+
+    if (parser.isSet(report)) {
+        if (ports.size() != 1)
+            return Refuse(QStringLiteral("--report takes one --port."), parser);
+        if (parser.isSet(store))
+            return Refuse(QStringLiteral("--store goes with --apply."), parser);
+        ReportRequest request;
+        request.port = ports.constFirst();
+        request.file = parser.value(report);
+        request.timeoutMs = timeoutMs;
+        if (parser.isSet(seconds)) {
+            bool ok = false;
+            request.seconds = parser.value(seconds).toInt(&ok);
+            if (!ok || request.seconds < MinReportSeconds || request.seconds > MaxReportSeconds)
+                return Refuse(QStringLiteral("--seconds: '%1' is not a number from %2 to %3.")
+                                  .arg(parser.value(seconds))
+                                  .arg(MinReportSeconds)
+                                  .arg(MaxReportSeconds),
+                              parser);
+        }
+        result.report = request;
         return result;
     }
 
@@ -156,17 +212,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         return Refuse(QStringLiteral("--store goes with --apply."), parser);
     if (parser.isSet(trace) && ports.size() > 1)
         return Refuse(QStringLiteral("--trace takes one --port only."), parser);
-    if (parser.isSet(timeout)) {
-        bool ok = false;
-        const int ms = parser.value(timeout).toInt(&ok);
-        if (!ok || ms < MinTimeoutMs || ms > MaxTimeoutMs)
-            return Refuse(QStringLiteral("--timeout: '%1' is not a number from %2 to %3.")
-                              .arg(parser.value(timeout))
-                              .arg(MinTimeoutMs)
-                              .arg(MaxTimeoutMs),
-                          parser);
-        request.timeoutMs = ms;
-    }
+    request.timeoutMs = timeoutMs;
     request.store = parser.isSet(store);
     request.ports = ports;
     result.provision = request;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Provisioning.h"
+#include "ReportCommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,8 @@ struct CommandLine {
 
     // Set when the run provisions detectors without a window.
     std::optional<ProvisionRequest> provision;
+    // Set when the run writes one detector's commissioning report.
+    std::optional<ReportRequest> report;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the

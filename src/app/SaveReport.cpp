@@ -7,11 +7,11 @@
 #include "LinkController.h"
 #include "LiveView.h"
 #include "ReportPdf.h"
+#include "SaveDialog.h"
 #include "TGraphics.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -29,14 +29,9 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
 
     QWidget* window = m_src.Form->window();
     ChooseFile = [window] {
-        QFileDialog dialog(window, QStringLiteral("Save Report"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({QStringLiteral("PDF (*.pdf)")});
-        dialog.setDefaultSuffix(QStringLiteral("pdf"));
-        dialog.selectFile(QStringLiteral("report.pdf"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return ChooseSaveFileName(window, QStringLiteral("Save Report"),
+                                  {QStringLiteral("PDF (*.pdf)")}, QStringLiteral("pdf"),
+                                  QStringLiteral("report.pdf"));
     };
     ShowMessage = [window](const QString& text) {
         QMessageBox::warning(window, window->windowTitle(), text);

@@ -4,8 +4,10 @@
 #include "ParentConsole.h"
 #include "ProgramWindows.h"
 #include "Provisioning.h"
+#include "ReportCommand.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 
@@ -55,6 +57,22 @@ int main(int argc, char* argv[]) {
         };
         return RunProvisioning(*commandLine.provision, out,
                                commandLine.traceFile.isEmpty() ? nullptr : &trace);
+    }
+
+    if (commandLine.report) {
+        // The report's text and graph are drawn off screen: no display is
+        // needed, over SSH and in scripts too.
+#ifndef Q_OS_WIN
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+        QGuiApplication app(argc, argv);
+        QGuiApplication::setApplicationName("Configuration Tools");
+        ConsoleOutput out;
+        trace.ReportFailure = [&out](const QString& text) {
+            out.PrintError({QStringLiteral("detector-config: ") + text});
+        };
+        return RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
+                         commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
 
     QApplication app(argc, argv);

@@ -1,5 +1,6 @@
 #include "ConfigSettings.h"
 
+#include "ConfigTexts.h"
 #include "LensPresets.h"
 
 #include <QStringList>
@@ -26,9 +27,7 @@ struct Setting {
     std::optional<ControlRange> range{};
 };
 
-const QString FunctionItems[] = {QStringLiteral("AND"), QStringLiteral("OR"),
-                                 QStringLiteral("AUTO OR"), QStringLiteral("MASK"),
-                                 QStringLiteral("AUTO TEST")};
+const QStringList FunctionItems = FunctionItemTexts();
 constexpr int LastFunction = FunctionAutoTest;
 
 ConfigControlRanges MakeRanges() {
@@ -123,10 +122,9 @@ QString Text(Kind kind, int value) {
     case Kind::Function:
         return value <= LastFunction ? FunctionItems[value] : QStringLiteral("code %1").arg(value);
     case Kind::Contact:
-        return value ? QStringLiteral("NO") : QStringLiteral("NC");
+        return ContactItemTexts()[value ? 1 : 0];
     case Kind::TimeAnd:
-        return value % 1000 == 0 ? QStringLiteral("%1 sec.").arg(value / 1000)
-                                 : QStringLiteral("%1 ms").arg(value);
+        return value % 1000 == 0 ? TimeAndText(value / 1000) : QStringLiteral("%1 ms").arg(value);
     case Kind::Hex:
         return QStringLiteral("0x") + QStringLiteral("%1").arg(value, 2, 16, QChar(u'0')).toUpper();
     }

@@ -1,5 +1,7 @@
 #include "ConfigTexts.h"
 
+#include "ConfigSettings.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -86,13 +88,10 @@ QString FlagCaption(const FlagBoxText& box, std::uint16_t configFlags) {
     return box.Caption;
 }
 
-int TimeAndMaximum(int output) {
-    return output == 0 ? 10 : 5;
-}
-
 int TimeAndShownSeconds(std::uint16_t milliseconds, int output) {
     const auto seconds = static_cast<int>(std::lrint(milliseconds / 1000.0));
-    return std::clamp(seconds, TimeAndMinimum, TimeAndMaximum(output));
+    const ControlRange bar = LoadedControlRanges().TimeAndSeconds[std::clamp(output, 0, 2)];
+    return std::clamp(seconds, bar.Min, bar.Max);
 }
 
 QString TimeAndText(int seconds) {

@@ -50,12 +50,8 @@ QString FlagCaption(const FlagBoxText& box, std::uint16_t configFlags);
 QString NoisePir1Caption(std::uint16_t configFlags);
 QString NoisePir2Caption(std::uint16_t configFlags);
 
-// The Time AND bars: Out #1's is shown (1..10 s), Out #2's and Out #3's are
-// hidden (1..5 s).
-inline constexpr int TimeAndMinimum = 1;
-int TimeAndMaximum(int output);
-// Whole seconds the bar shows for `milliseconds`: rounded half to even (2500
-// shows 2), then held inside the bar's range.
+// Whole seconds the Time AND bar of `output` shows for `milliseconds`:
+// rounded half to even (2500 shows 2), then held inside the bar's range.
 int TimeAndShownSeconds(std::uint16_t milliseconds, int output);
 // The label under the bar: "3 sec.".
 QString TimeAndText(int seconds);

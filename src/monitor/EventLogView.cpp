@@ -2,11 +2,11 @@
 
 #include "CsvText.h"
 #include "FindControl.h"
+#include "SaveDialog.h"
 #include "StringGrid.h"
 
 #include <QAction>
 #include <QDir>
-#include <QFileDialog>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMessageBox>
@@ -63,14 +63,9 @@ EventLogView::EventLogView(QWidget* form)
     connect(ExportCsv1, &QAction::triggered, this, &EventLogView::ExportCsv1Click);
 
     ChooseFile = [this] {
-        QFileDialog dialog(GroupBox_Log->window(), QStringLiteral("Export CSV"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("All files (*)")});
-        dialog.setDefaultSuffix(QStringLiteral("csv"));
-        dialog.selectFile(QStringLiteral("event-log.csv"));
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return QString();
-        return dialog.selectedFiles().constFirst();
+        return ChooseSaveFileName(GroupBox_Log->window(), QStringLiteral("Export CSV"),
+                                  {QStringLiteral("CSV (*.csv)"), QStringLiteral("All files (*)")},
+                                  QStringLiteral("csv"), QStringLiteral("event-log.csv"));
     };
     ShowMessage = [this](const QString& text) {
         QMessageBox::warning(GroupBox_Log->window(), GroupBox_Log->window()->windowTitle(), text);

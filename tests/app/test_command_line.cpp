@@ -79,6 +79,37 @@ private slots:
         }
     }
 
+    void reportOptions() {
+        const CommandLine report = ParseCommandLine(
+            {"detector-config", "--port", "COM3", "--report", "site.pdf", "--timeout", "120"});
+        QCOMPARE(report.action, CommandLine::Action::Run);
+        QVERIFY(report.report && !report.provision);
+        QCOMPARE(report.report->port, QString("COM3"));
+        QCOMPARE(report.report->file, QString("site.pdf"));
+        QCOMPARE(report.report->seconds, 10);
+        QCOMPARE(report.report->timeoutMs, 120);
+        QCOMPARE(ParseCommandLine(
+                     {"detector-config", "--port", "COM3", "--report", "a.pdf", "--seconds", "600"})
+                     .report->seconds,
+                 600);
+
+        const QStringList refused[] = {
+            {"--port", "COM3", "--report", "a.pdf", "--seconds", "0"},
+            {"--port", "COM3", "--report", "a.pdf", "--seconds", "601"},
+            {"--port", "COM3", "--report", "a.pdf", "--seconds", "ten"},
+            {"--port", "COM3", "--seconds", "5"},
+            {"--port", "COM3", "--port", "COM4", "--report", "a.pdf"},
+            {"--report", "a.pdf"},
+            {"--port", "COM3", "--report", "a.pdf", "--diff", "a.bin"},
+        };
+        for (const QStringList& args : refused) {
+            const CommandLine run = ParseCommandLine(QStringList{"detector-config"} + args);
+            QVERIFY2(run.action == CommandLine::Action::Exit && run.exitCode == 2,
+                     qPrintable(args.join(' ')));
+            QVERIFY(!run.report);
+        }
+    }
+
     void chosenPortIsAsIfTyped() {
         ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::Full,
                                                       [](const auto&) { return QStringList{}; });

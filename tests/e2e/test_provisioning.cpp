@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -215,6 +217,49 @@ private slots:
                  qPrintable(log));
         for (const QString& port : {damaged->LinkPath(), gone->LinkPath(), missing})
             QVERIFY2(log.contains("Error String:  " + port + ":"), qPrintable(log));
+    }
+
+    // The report reads the detector for a few seconds at line speed and
+    // writes nothing to it. A target it cannot write is found before the
+    // port is opened; a detector that is not there is a link failure.
+    void reportReadsTheDetectorAndWritesNothing() {
+        Site site;
+        QVERIFY(site.Prepare());
+        SimProcess* sim = site.Detector("a");
+        QVERIFY(sim);
+        const QString port = sim->LinkPath();
+        const std::optional<SimSettings> held = sim->Settings();
+        QVERIFY(held);
+
+        Outcome report = site.Run({"--port", port, "--report", "site.pdf", "--seconds", "2"});
+        QCOMPARE(report.status, 0);
+        QCOMPARE(report.out, QStringList{port + ": report written to site.pdf"});
+        QVERIFY(ReadAll(site.Path("site.pdf")).startsWith("%PDF-"));
+        QVERIFY(sim->WaitFor("the tool closed the port"));
+        QCOMPARE(sim->CountUnread("configuration written"), 0);
+        if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+            QProcess text;
+            text.start("pdftotext", {"-layout", site.Path("site.pdf"), "-"});
+            QVERIFY(text.waitForFinished(30000));
+            const QString words = QString::fromUtf8(text.readAllStandardOutput());
+            QVERIFY2(words.contains(QRegularExpression("Pir Down Under\\s+" +
+                                                       QString::number(held->Pir2.TRange) + "\\s+" +
+                                                       QString::number(held->Pir2.Nconv))),
+                     qPrintable(words));
+            QVERIFY(words.contains("ALLARM") && words.contains("Radar level"));
+        }
+
+        QVERIFY(WriteAll(site.Path("old.pdf"), "the earlier report"));
+        Outcome refused = site.Run({"--port", port, "--report", "none/site.pdf"});
+        QCOMPARE(refused.status, 4);
+        QVERIFY2(refused.err.contains("none"), qPrintable(refused.err));
+        QTest::qWait(200);
+        QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
+
+        Outcome missing =
+            site.Run({"--port", site.Path("none/ttyVD0"), "--report", "old.pdf", "--seconds", "1"});
+        QCOMPARE(missing.status, 3);
+        QCOMPARE(ReadAll(site.Path("old.pdf")), QByteArray("the earlier report"));
     }
 };
 

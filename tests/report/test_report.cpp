@@ -11,9 +11,11 @@
 #include <QDir>
 #include <QRegularExpression>
 
+#ifdef Q_OS_UNIX
 #include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 // The report read back as a person (or a search tool) reads it: the text
 // pdftotext extracts, and the pictures pdfimages lists.
@@ -102,8 +104,6 @@ private slots:
         QCOMPARE(WriteReportPdf(pdf, KnownFacts(true)), QString());
         const QString text =
             Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
-        if (qEnvironmentVariableIsSet("KEEP_REPORT"))
-            QFile::copy(pdf, qEnvironmentVariable("KEEP_REPORT"));
 
         QVERIFY2(HasRow(text, {"2026-05-04 13:14:15", "/dev/ttyUSB7", "9.8"}), qPrintable(text));
         // Channels: threshold, rate, speed, pulses, lens.
@@ -152,6 +152,9 @@ private slots:
     }
 
     void unwritableTargetLeavesTheOldFileWhole() {
+#ifndef Q_OS_UNIX
+        QSKIP("folder rights are checked on POSIX systems");
+#else
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("site.pdf"));
         QFile old(pdf);
@@ -186,6 +189,7 @@ private slots:
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), QByteArray("the earlier report"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 1); // no leftover
+#endif
     }
 };
 

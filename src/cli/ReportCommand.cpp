@@ -1,0 +1,72 @@
+#include "ReportCommand.h"
+
+#include "ConfigReport.h"
+#include "ConfigTexts.h"
+#include "ConsoleOutput.h"
+#include "DetectorSession.h"
+#include "FrameTrace.h"
+#include "GraphFeed.h"
+#include "ReportPdf.h"
+#include "TGraphics.h"
+
+#include <QDir>
+
+#include <chrono>
+#include <cstring>
+
+int RunReport(const ReportRequest& request, const QString& version, ConsoleOutput& out,
+              FrameTrace* trace) {
+    const QString targetError = CheckReportTarget(request.file);
+    if (!targetError.isEmpty()) {
+        out.PrintError({QStringLiteral("detector-config: ") + targetError});
+        return ExitStatus::FileError;
+    }
+
+    DetectorSession session(request.port, request.timeoutMs);
+    if (trace)
+        session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
+
+    // The graph the window opens with, fed as its live view feeds it.
+    SweepGraph graph(TGraphics::InitialClientWidth - TGraphics::ImageLeft - TGraphics::ImageRight,
+                     TGraphics::ClientHeight - TGraphics::ImageTop - TGraphics::ImageBottom);
+    ReportFacts facts;
+    DetectorSession::ConfigPayload config{};
+    DetectorSession::EventLogPayload events{};
+    const bool read = session.Connect() && session.ReadConfiguration(config) &&
+                      session.ReadEventLog(events) &&
+                      session.PollLiveStatus(
+                          std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
+                              ReportFacts::Live live;
+                              std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
+                              graph.Feed(live.Status);
+                              facts.LastStatus = live;
+                          });
+    session.Close();
+    const QString port = request.port + QStringLiteral(": ");
+    if (!read) {
+        out.Log(session.Failure());
+        out.Print({port + QStringLiteral("failed: ") + session.Failure().message.simplified()});
+        return ExitStatus::LinkFailure;
+    }
+
+    facts.Time = QDateTime::currentDateTime();
+    facts.Port = request.port;
+    facts.Version = version;
+    UnpackConfigReport(facts.Config, config.data());
+    // The detector keeps no lens; the lists start at their first item.
+    facts.Lenses = {LensItemTexts().constFirst(), LensItemTexts().constFirst()};
+    EventBuffer log;
+    std::memcpy(log.data(), events.data(), log.size());
+    ConvertEventWords(log);
+    facts.EventLog = EventRecordsOf(log);
+    facts.Graph = graph.Picture();
+
+    const QString error = WriteReportPdf(request.file, facts);
+    if (!error.isEmpty()) {
+        out.Print({port + QStringLiteral("failed: ") + error});
+        return ExitStatus::FileError;
+    }
+    out.Print(
+        {port + QStringLiteral("report written to ") + QDir::toNativeSeparators(request.file)});
+    return ExitStatus::Done;
+}
