@@ -47,14 +47,17 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // The faces without a window report on the console.
+    ConsoleOutput out;
+    if (commandLine.provision || commandLine.report)
+        trace.ReportFailure = [&out](const QString& text) {
+            out.PrintError({QStringLiteral("detector-config: ") + text});
+        };
+
     if (commandLine.provision) {
         // No window and no display: this also runs over SSH and in scripts.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("Configuration Tools");
-        ConsoleOutput out;
-        trace.ReportFailure = [&out](const QString& text) {
-            out.PrintError({QStringLiteral("detector-config: ") + text});
-        };
         return RunProvisioning(*commandLine.provision, out,
                                commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
@@ -67,10 +70,6 @@ int main(int argc, char* argv[]) {
 #endif
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName("Configuration Tools");
-        ConsoleOutput out;
-        trace.ReportFailure = [&out](const QString& text) {
-            out.PrintError({QStringLiteral("detector-config: ") + text});
-        };
         return RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
                          commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
