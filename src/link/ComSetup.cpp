@@ -5,6 +5,7 @@
 #include "ui_ComSetup.h"
 
 #include <QAction>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalBlocker>
@@ -27,6 +28,8 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
     }
     FormCreate();
     connect(ui->ComboBox1, &QComboBox::editTextChanged, this, &TFormCom::ComboBox1Change);
+    ui->ComboBox1->installEventFilter(this);
+    ui->ComboBox1->lineEdit()->installEventFilter(this);
     connect(ui->ScrollBar1, &QScrollBar::valueChanged, this, &TFormCom::ScrollBar1Change);
     connect(ui->Button_OK, &QPushButton::clicked, this, &TFormCom::Button_OKClick);
 }
@@ -66,6 +69,21 @@ void TFormCom::ScrollBar1Change(int position) {
 
 void TFormCom::Button_OKClick() {
     hide();
+}
+
+bool TFormCom::eventFilter(QObject* watched, QEvent* event) {
+    // Left to the combo box, Enter with the whole text selected puts back
+    // the list item the user typed over, and the port typed is lost. Enter
+    // in the field is OK: the field keeps what it shows.
+    if (event->type() == QEvent::KeyPress &&
+        (watched == ui->ComboBox1 || watched == ui->ComboBox1->lineEdit())) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            ui->Button_OK->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TFormCom::RescanPorts() {

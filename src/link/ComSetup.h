@@ -49,6 +49,9 @@ public:
     // choice, the typed text and the time-out are left as they are.
     void RescanPorts();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void FormCreate();
     QStringList ScanPorts();

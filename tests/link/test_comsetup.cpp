@@ -100,6 +100,39 @@ private slots:
         QCOMPARE(dlg.COM, QString("COM2"));
     }
 
+    // Enter in the port field confirms what it shows, as OK does, even when
+    // the text was typed over a port picked from the list: the field's own
+    // Enter handling would put the picked port back once a showing has
+    // selected the whole text.
+    void enterInThePortFieldKeepsTheTypedPort() {
+        QAction connectAction;
+        TFormCom dlg(&connectAction, nullptr, [](auto&) {
+            return QStringList{"/dev/ttyS0", "/dev/ttyS1"};
+        });
+        auto* combo = FindControl<QComboBox>(&dlg, "ComboBox1");
+        const auto setUpCom = [&] {
+            dlg.RescanPorts();
+            dlg.show();
+            combo->setFocus(Qt::TabFocusReason);
+        };
+        setUpCom();
+        QTest::keyClick(combo, Qt::Key_Down);
+        QCOMPARE(dlg.COM, QString("/dev/ttyS0"));
+        QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(combo, "/tmp/ttyVD0");
+        QTest::keyClick(combo, Qt::Key_Return);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.COM, QString("/tmp/ttyVD0"));
+
+        setUpCom();
+        QTest::keyClick(combo, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(combo, Qt::Key_Return);
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(dlg.COM, QString("/tmp/ttyVD0"));
+        setUpCom();
+        QCOMPARE(combo->currentText(), QString("/tmp/ttyVD0"));
+    }
+
 #ifdef Q_OS_UNIX
     // In a container the kernel lists ports that have no device node: they
     // cannot be opened, so they are left out without a word.
