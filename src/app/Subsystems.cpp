@@ -10,10 +10,21 @@
 #include "Siren.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
+#include "UnstoredChangesQuestion.h"
 
 #include <QAction>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <QTime>
+
+namespace {
+
+// Status bar panels beside the documented ones: the sound's state in the
+// otherwise empty last of the four, and the time of the last store.
+constexpr int SoundPanel = 3;
+constexpr int StoredPanel = 5;
+
+} // namespace
 
 Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) : QObject(&form) {
     LinkController::Controls controls;
@@ -28,8 +39,19 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_config = std::make_unique<ConfigView>(&form, *m_link);
     m_live = std::make_unique<LiveView>(&form, graphics, m_config->CurrentConfig());
     m_eventLog = std::make_unique<EventLogView>(&form);
+    m_unstoredQuestion = std::make_unique<UnstoredChangesQuestion>(*m_config);
 
-    connect(controls.Action2, &QAction::triggered, m_link.get(), &LinkController::Action2Execute);
+    // Disconnect, Exit and the port setup ask first when the detector holds
+    // changes that were never stored.
+    connect(controls.Action2, &QAction::triggered, m_link.get(), [this] {
+        if (m_link->IsConnected())
+            m_unstoredQuestion->Confirm([this] { m_link->Action2Execute(); });
+        else
+            m_link->Action2Execute();
+    });
+    form.confirmLeavingDetector = [this](std::function<void()> proceed) {
+        m_unstoredQuestion->Confirm(std::move(proceed));
+    };
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
 
@@ -38,6 +60,36 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     form.onShowLinkSide = [this] { m_link->FormShowLinkSide(); };
     if (!form.SirenPath().isEmpty())
         m_live->AlarmSound().SetSoundFile(form.SirenPath());
+
+    PanelStatusBar* status = controls.StatusBar_form;
+    connect(m_link.get(), &LinkController::Connected, this, [this, status] {
+        m_config->ConnectionStarted();
+        status->setPanelText(StoredPanel, QString());
+    });
+    connect(m_link.get(), &LinkController::StateChanged, this, &Subsystems::ShowLinkState);
+    connect(m_link.get(), &LinkController::ConfigWriteSent, m_config.get(),
+            &ConfigView::ConfigWriteSent);
+    connect(m_config.get(), &ConfigView::StoredToFlash, this, [status] {
+        status->setPanelText(StoredPanel,
+                             QStringLiteral("Stored to flash ") +
+                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    });
+    connect(FindControl<QAction>(&form, "MuteSiren1"), &QAction::toggled, this,
+            [this, status](bool muted) {
+                m_live->AlarmSound().SetMuted(muted);
+                status->setPanelText(SoundPanel, muted ? QStringLiteral("Muted") : QString());
+            });
+    ShowLinkState();
+}
+
+void Subsystems::ShowLinkState() {
+    const bool connected = m_link->IsConnected();
+    m_config->SetControlsActive(connected && m_link->Buffers().ConfigShown);
+    if (connected)
+        return;
+    m_config->ConnectionLost();
+    m_live->ShowStale();
+    m_unstoredQuestion->Abandon();
 }
 
 Subsystems::~Subsystems() = default;
@@ -47,7 +99,9 @@ void Subsystems::PwmReport(const std::uint8_t* payload4) {
 }
 
 void Subsystems::LiveStatusReport(const std::uint8_t* payload58) {
-    m_live->LiveStatusReport(payload58);
+    // The noise-reduction boxes follow the detector's own flags; the writes
+    // that causes are not changes of the user's.
+    m_config->EchoDetectorState([&] { m_live->LiveStatusReport(payload58); });
 }
 
 void Subsystems::ConfigReport(const std::uint8_t* payload40) {

@@ -5,6 +5,7 @@
 #include "ComSetup.h"
 #include "KeyboardAccess.h"
 #include "LevelBarStyle.h"
+#include "TGraphics.h"
 #include "TMainFormNames.h"
 #include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
@@ -27,7 +28,9 @@ namespace {
 constexpr int kClientWidth = 1009;
 constexpr int kClientHeight = 424;
 
-const QList<int> kStatusPanelWidths{100, 400, 200, 50};
+// The last two panels, beyond the window's usual four, show the port in use
+// and when the configuration was last stored to flash.
+const QList<int> kStatusPanelWidths{100, 400, 200, 50, 110, 149};
 const QList<int> kLogColumnWidths{75, 73, 75, 117, 122, 103, 134, 102, 101, 75};
 constexpr int kLogRowHeight = 24;
 
@@ -66,7 +69,7 @@ void TMainForm::BuildDesign() {
     m_images = DrawActionImages();
     const std::pair<QAction*, int> imageIndex[] = {
         {ui->Action1, 4}, {ui->Action2, 2}, {ui->FileOpen1, 0}, {ui->FileSaveAs1, 1},
-        {ui->Action4, 1}, {ui->Action3, 5}, {ui->Action5, 8},
+        {ui->Action4, 1}, {ui->Action3, 5}, {ui->Action5, 8},   {ui->MuteSiren1, 9},
     };
     for (const auto& [action, index] : imageIndex) {
         action->setIcon(m_images[index]);
@@ -150,6 +153,9 @@ void TMainForm::BuildActionBar() {
     addItem(ui->Action3, "Se&tUp COM", 5);
     bar->addSeparator();
     addItem(ui->Action5, "&View Graphic", 8);
+    bar->addSeparator();
+    // Shown pressed while the sound is muted.
+    bar->addAction(ui->MuteSiren1);
     bar->addSeparator()->setVisible(false);
     addItem(ui->Action1, "&Exit", 4);
     bar->addSeparator();
@@ -369,6 +375,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::Action1Execute() {
+    if (confirmLeavingDetector && !m_exitConfirmed) {
+        confirmLeavingDetector([this] { ExitNow(); });
+        return;
+    }
+    ExitNow();
+}
+
+void TMainForm::ExitNow() {
+    m_exitConfirmed = true;
     if (onExitLinkSide)
         onExitLinkSide();
     m_timer2->stop();
@@ -383,6 +398,16 @@ void TMainForm::Action1Execute() {
 void TMainForm::Action3Execute() {
     if (!m_comSetup)
         return;
+    if (confirmLeavingDetector)
+        confirmLeavingDetector([this] { ShowComSetup(); });
+    else
+        ShowComSetup();
+}
+
+void TMainForm::ShowComSetup() {
+    // Released by Exit while the question was open.
+    if (!m_comSetup)
+        return;
     // Ports come and go while the program runs (USB adapters): list what is
     // there now.
     m_comSetup->RescanPorts();
@@ -394,6 +419,10 @@ void TMainForm::Action3Execute() {
 void TMainForm::Action5Execute() {
     if (!m_graphics)
         return;
+    if (auto* graph = qobject_cast<TGraphics*>(m_graphics.data())) {
+        const QWidget* bar = ui->StatusBar_form;
+        graph->PlaceOnScreenOf(*this, QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size()));
+    }
     m_graphics->show();
     m_graphics->raise();
     m_graphics->activateWindow();
