@@ -45,7 +45,12 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     // changes that were never stored.
     connect(controls.Action2, &QAction::triggered, m_link.get(), [this] {
         if (m_link->IsConnected())
-            m_unstoredQuestion->Confirm([this] { m_link->Action2Execute(); });
+            m_unstoredQuestion->Confirm([this] {
+                // Still connected: the link may have failed while the question was open, and
+                // the action would then connect.
+                if (m_link->IsConnected())
+                    m_link->Action2Execute();
+            });
         else
             m_link->Action2Execute();
     });

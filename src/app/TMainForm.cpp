@@ -69,13 +69,14 @@ void TMainForm::BuildDesign() {
     m_images = DrawActionImages();
     const std::pair<QAction*, int> imageIndex[] = {
         {ui->Action1, 4}, {ui->Action2, 2}, {ui->FileOpen1, 0}, {ui->FileSaveAs1, 1},
-        {ui->Action4, 1}, {ui->Action3, 5}, {ui->Action5, 8},   {ui->MuteSiren1, 9},
+        {ui->Action4, 1}, {ui->Action3, 5}, {ui->Action5, 8},
     };
     for (const auto& [action, index] : imageIndex) {
         action->setIcon(m_images[index]);
         // Shortcuts of the actions work from anywhere in the window.
         addAction(action);
     }
+    addAction(ui->MuteSiren1);
     ui->FileOpen1->setProperty("category", "File");
     ui->FileSaveAs1->setProperty("category", "File");
     ui->FileOpen1->setProperty("filter", "bin (*.bin)");
@@ -154,8 +155,16 @@ void TMainForm::BuildActionBar() {
     bar->addSeparator();
     addItem(ui->Action5, "&View Graphic", 8);
     bar->addSeparator();
-    // Shown pressed while the sound is muted.
-    bar->addAction(ui->MuteSiren1);
+    // Its own item with the bell, shown pressed while the sound is muted; the
+    // menu bar shows the action's caption, which an image would replace.
+    auto* mute = new QAction(ui->MuteSiren1->text(), bar);
+    mute->setObjectName(QStringLiteral("ActionMainMenuBar1_MuteSiren1"));
+    mute->setIcon(m_images[9]);
+    mute->setCheckable(true);
+    mute->setToolTip(ui->MuteSiren1->toolTip());
+    connect(mute, &QAction::toggled, ui->MuteSiren1, &QAction::setChecked);
+    connect(ui->MuteSiren1, &QAction::toggled, mute, &QAction::setChecked);
+    bar->addAction(mute);
     bar->addSeparator()->setVisible(false);
     addItem(ui->Action1, "&Exit", 4);
     bar->addSeparator();

@@ -27,10 +27,12 @@ void UnstoredChangesQuestion::Confirm(std::function<void()> proceed) {
         proceed();
         return;
     }
-    const bool canStore = m_config.StoreAvailable();
-    switch (Ask(canStore)) {
+    const Answer answer = Ask(m_config.StoreAvailable());
+    switch (answer) {
     case Answer::StoreToFlash:
-        if (!canStore)
+        // The poll ran on while the question was open: the link may have
+        // gone down meanwhile.
+        if (!m_config.StoreAvailable())
             return;
         m_afterStore = std::move(proceed);
         m_config.Action4Execute();
