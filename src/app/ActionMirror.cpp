@@ -3,9 +3,29 @@
 #include <QAction>
 #include <memory>
 
+QString CaptionWithOneMarker(const QString& caption) {
+    QString shown;
+    bool marked = false;
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        const QChar c = caption[i];
+        if (c == u'&' && i + 1 < caption.size() && caption[i + 1] == u'&') {
+            shown += QStringLiteral("&&"); // a literal ampersand
+            ++i;
+        } else if (c == u'&') {
+            if (!marked)
+                shown += c;
+            marked = true;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
 void MirrorAction(QAction* item, QAction* action) {
     if (item->text().isEmpty())
         item->setText(action->text());
+    item->setText(CaptionWithOneMarker(item->text()));
     // Tool buttons show the icon text; an explicit one keeps the "&" marker
     // so the item has its keyboard mnemonic.
     item->setIconText(item->text());
@@ -20,8 +40,8 @@ void MirrorAction(QAction* item, QAction* action) {
         if (action->text() == *lastText)
             return;
         *lastText = action->text();
-        item->setText(action->text());
-        item->setIconText(action->text());
+        item->setText(CaptionWithOneMarker(action->text()));
+        item->setIconText(item->text());
     });
     QObject::connect(action, &QAction::enabledChanged, item, &QAction::setEnabled);
     QObject::connect(item, &QAction::triggered, action, [action] { action->trigger(); });

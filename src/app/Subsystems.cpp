@@ -11,10 +11,21 @@
 #include "Siren.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
+#include "UnstoredChangesQuestion.h"
 
 #include <QAction>
 #include <QProgressBar>
 #include <QTabWidget>
+#include <QTime>
+
+namespace {
+
+// Status bar panels beside the documented ones: the sound's state in the
+// otherwise empty last of the four, and the time of the last store.
+constexpr int SoundPanel = 3;
+constexpr int StoredPanel = 5;
+
+} // namespace
 
 Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) : QObject(&form) {
     LinkController::Controls controls;
@@ -31,11 +42,30 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_eventLog = std::make_unique<EventLogView>(&form);
     m_report = std::make_unique<SaveReport>(SaveReport::Sources{
         &form, m_link.get(), m_config.get(), m_live.get(), m_eventLog.get(), &formCom, &graphics});
+    m_unstoredQuestion = std::make_unique<UnstoredChangesQuestion>(*m_config);
 
-    connect(controls.Action2, &QAction::triggered, m_link.get(), &LinkController::Action2Execute);
     // Connect (also after the link halted) and Disconnect both end what the
-    // report may tell of the detector seen so far.
-    connect(controls.Action2, &QAction::triggered, m_report.get(), &SaveReport::ConnectionStarted);
+    // report may tell of the detector seen so far. Disconnect, Exit and the
+    // port setup ask first when the detector holds changes that were never
+    // stored.
+    auto connectOrDisconnect = [this] {
+        m_link->Action2Execute();
+        m_report->ConnectionStarted();
+    };
+    connect(controls.Action2, &QAction::triggered, m_link.get(), [this, connectOrDisconnect] {
+        if (m_link->IsConnected())
+            m_unstoredQuestion->Confirm([this, connectOrDisconnect] {
+                // Still connected: the link may have failed while the question was open, and
+                // the action would then connect.
+                if (m_link->IsConnected())
+                    connectOrDisconnect();
+            });
+        else
+            connectOrDisconnect();
+    });
+    form.confirmLeavingDetector = [this](std::function<void()> proceed) {
+        m_unstoredQuestion->Confirm(std::move(proceed));
+    };
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
 
@@ -44,6 +74,36 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     form.onShowLinkSide = [this] { m_link->FormShowLinkSide(); };
     if (!form.SirenPath().isEmpty())
         m_live->AlarmSound().SetSoundFile(form.SirenPath());
+
+    PanelStatusBar* status = controls.StatusBar_form;
+    connect(m_link.get(), &LinkController::Connected, this, [this, status] {
+        m_config->ConnectionStarted();
+        status->setPanelText(StoredPanel, QString());
+    });
+    connect(m_link.get(), &LinkController::StateChanged, this, &Subsystems::ShowLinkState);
+    connect(m_link.get(), &LinkController::ConfigWriteSent, m_config.get(),
+            &ConfigView::ConfigWriteSent);
+    connect(m_config.get(), &ConfigView::StoredToFlash, this, [status] {
+        status->setPanelText(StoredPanel,
+                             QStringLiteral("Stored to flash ") +
+                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    });
+    connect(FindControl<QAction>(&form, "MuteSiren1"), &QAction::toggled, this,
+            [this, status](bool muted) {
+                m_live->AlarmSound().SetMuted(muted);
+                status->setPanelText(SoundPanel, muted ? QStringLiteral("Muted") : QString());
+            });
+    ShowLinkState();
+}
+
+void Subsystems::ShowLinkState() {
+    const bool connected = m_link->IsConnected();
+    m_config->SetControlsActive(connected && m_link->Buffers().ConfigShown);
+    if (connected)
+        return;
+    m_config->ConnectionLost();
+    m_live->ShowStale();
+    m_unstoredQuestion->Abandon();
 }
 
 Subsystems::~Subsystems() = default;
@@ -53,7 +113,9 @@ void Subsystems::PwmReport(const std::uint8_t* payload4) {
 }
 
 void Subsystems::LiveStatusReport(const std::uint8_t* payload58) {
-    m_live->LiveStatusReport(payload58);
+    // The noise-reduction boxes follow the detector's own flags; the writes
+    // that causes are not changes of the user's.
+    m_config->EchoDetectorState([&] { m_live->LiveStatusReport(payload58); });
     m_report->LiveStatusSeen();
 }
 

@@ -13,6 +13,7 @@ class SaveReport;
 class TFormCom;
 class TGraphics;
 class TMainForm;
+class UnstoredChangesQuestion;
 
 // The running program's subsystems on the main window's controls: the link
 // with its poll cycle, the configuration view, the live view feeding the
@@ -31,6 +32,7 @@ public:
     LiveView& Live() { return *m_live; }
     EventLogView& EventLog() { return *m_eventLog; }
     SaveReport& Report() { return *m_report; }
+    UnstoredChangesQuestion& UnstoredQuestion() { return *m_unstoredQuestion; }
 
     void PwmReport(const std::uint8_t* payload4) override;
     void LiveStatusReport(const std::uint8_t* payload58) override;
@@ -38,9 +40,13 @@ public:
     void EventLogReport(const std::uint8_t* payload220) override;
 
 private:
+    // What the controls and readouts can show in the link's present state.
+    void ShowLinkState();
+
     std::unique_ptr<LinkController> m_link;
     std::unique_ptr<ConfigView> m_config;
     std::unique_ptr<LiveView> m_live;
     std::unique_ptr<EventLogView> m_eventLog;
     std::unique_ptr<SaveReport> m_report;
+    std::unique_ptr<UnstoredChangesQuestion> m_unstoredQuestion;
 };

@@ -8,6 +8,7 @@
 #include "FindControl.h"
 #include "KeyboardAccess.h"
 #include "LevelBarStyle.h"
+#include "TGraphics.h"
 #include "TMainFormNames.h"
 #include "WindowSystemFlush.h"
 #include "ui_TMainForm.h"
@@ -30,7 +31,9 @@ namespace {
 constexpr int kClientWidth = 1009;
 constexpr int kClientHeight = 424;
 
-const QList<int> kStatusPanelWidths{100, 400, 200, 50};
+// The last two panels, beyond the window's usual four, show the port in use
+// and when the configuration was last stored to flash.
+const QList<int> kStatusPanelWidths{100, 400, 200, 50, 110, 149};
 const QList<int> kLogColumnWidths{75, 73, 75, 117, 122, 103, 134, 102, 101, 75};
 constexpr int kLogRowHeight = 24;
 
@@ -76,6 +79,7 @@ void TMainForm::BuildDesign() {
         // Shortcuts of the actions work from anywhere in the window.
         addAction(action);
     }
+    addAction(ui->MuteSiren1);
     ui->FileOpen1->setProperty("category", "File");
     ui->FileSaveAs1->setProperty("category", "File");
     ui->FileOpen1->setProperty("filter", "bin (*.bin)");
@@ -153,6 +157,17 @@ void TMainForm::BuildActionBar() {
     addItem(ui->Action3, "Se&tUp COM", 5);
     bar->addSeparator();
     addItem(ui->Action5, "&View Graphic", 8);
+    bar->addSeparator();
+    // Its own item with the bell, shown pressed while the sound is muted; the
+    // menu bar shows the action's caption, which an image would replace.
+    auto* mute = new QAction(ui->MuteSiren1->text(), bar);
+    mute->setObjectName(QStringLiteral("ActionMainMenuBar1_MuteSiren1"));
+    mute->setIcon(m_images[9]);
+    mute->setCheckable(true);
+    mute->setToolTip(ui->MuteSiren1->toolTip());
+    connect(mute, &QAction::toggled, ui->MuteSiren1, &QAction::setChecked);
+    connect(ui->MuteSiren1, &QAction::toggled, mute, &QAction::setChecked);
+    bar->addAction(mute);
     bar->addSeparator()->setVisible(false);
     addItem(ui->Action1, "&Exit", 4);
     bar->addSeparator();
@@ -363,6 +378,15 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::Action1Execute() {
+    if (confirmLeavingDetector && !m_exitConfirmed) {
+        confirmLeavingDetector([this] { ExitNow(); });
+        return;
+    }
+    ExitNow();
+}
+
+void TMainForm::ExitNow() {
+    m_exitConfirmed = true;
     if (onExitLinkSide)
         onExitLinkSide();
     m_timer2->stop();
@@ -377,6 +401,16 @@ void TMainForm::Action1Execute() {
 void TMainForm::Action3Execute() {
     if (!m_comSetup)
         return;
+    if (confirmLeavingDetector)
+        confirmLeavingDetector([this] { ShowComSetup(); });
+    else
+        ShowComSetup();
+}
+
+void TMainForm::ShowComSetup() {
+    // Released by Exit while the question was open.
+    if (!m_comSetup)
+        return;
     // Ports come and go while the program runs (USB adapters): list what is
     // there now.
     m_comSetup->RescanPorts();
@@ -388,6 +422,10 @@ void TMainForm::Action3Execute() {
 void TMainForm::Action5Execute() {
     if (!m_graphics)
         return;
+    if (auto* graph = qobject_cast<TGraphics*>(m_graphics.data())) {
+        const QWidget* bar = ui->StatusBar_form;
+        graph->PlaceOnScreenOf(*this, QRect(bar->mapToGlobal(QPoint(0, 0)), bar->size()));
+    }
     m_graphics->show();
     m_graphics->raise();
     m_graphics->activateWindow();

@@ -57,6 +57,10 @@ public:
     // position goes back to 0, then the link arms the live-status request.
     std::function<void()> onShowGraphSide;
     std::function<void()> onShowLinkSide;
+    // Before Exit or the port setup: runs the step it is given at once, later
+    // or never, as the user decides about changes the detector holds but
+    // has not stored. Unset, the step runs at once.
+    std::function<void(std::function<void()> proceed)> confirmLeavingDetector;
     // Ends the process with the given exit code at the end of the fade-out.
     // Tests replace it; by default it flushes the output and ends at once,
     // without closing windows or running any further clean-up.
@@ -101,6 +105,8 @@ private:
     void FormShow();
     void ApplyInterfaceTexts();
     void SetWindowAlpha(int alpha);
+    void ExitNow();
+    void ShowComSetup();
 
     std::unique_ptr<Ui::TMainForm> ui;
     Wiring m_wiring;
@@ -112,6 +118,7 @@ private:
     FadeCounter m_fade;
     int m_appliedAlpha = 255;
     QString m_sirenPath;
+    bool m_exitConfirmed = false; // Exit again during the fade-out asks nothing
     QPointer<TFormCom> m_comSetup;
     QPointer<QWidget> m_graphics;
 };

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QWidget>
 
@@ -33,8 +34,10 @@ ConfigView::ConfigView(QWidget* form, ConfigLink& link, QObject* parent)
     : QObject(parent), m_form(form), m_link(link) {
     ShowMessage = [this](const QString& text) { DefaultShowMessage(text); };
     ChooseFile = [this](FileDialogKind kind) { return DefaultChooseFile(kind); };
+    ConfirmOverwrite = [this](const QString& path) { return DefaultConfirmOverwrite(path); };
     BindControls();
     ConnectHandlers();
+    SetRecordKnown(false);
 }
 
 void ConfigView::BindControls() {
@@ -83,6 +86,14 @@ void ConfigView::BindControls() {
     m_fileOpen = FindControl<QAction>(m_form, "FileOpen1");
     m_fileSaveAs = FindControl<QAction>(m_form, "FileSaveAs1");
     m_storeToFlash = FindControl<QAction>(m_form, "Action4");
+
+    // The channels' threshold, the rate, speed and pulse boxes and the lens
+    // lists; the SETUP box's contents, leaving its scroll bar usable.
+    for (const ChannelControls& c : m_channels)
+        m_controlContainers << c.TRange << c.Tconv->parentWidget() << c.NPulse->parentWidget();
+    for (QComboBox* lens : m_lensLists)
+        m_controlContainers << lens;
+    m_controlContainers << FindControl<QScrollArea>(m_form, "ScrollBox1")->widget();
 }
 
 // Every signal used here fires on program changes too (a position clamped by
@@ -148,6 +159,7 @@ ConfigControlValues ConfigView::ControlValues() const {
 void ConfigView::BuildConfigWriteFrame() {
     Command::LinkBuffers& buffers = m_link.Buffers();
     buffers.OutgoingFrame = MakeConfigWriteFrame(ControlValues(), m_config, m_extraFlags);
+    m_unstored.WriteBuilt(!m_detectorEcho, (m_extraFlags & FlagStoreToFlash) != 0);
     // A store request rides on exactly one frame.
     m_extraFlags = 0;
     buffers.WritePending = true;

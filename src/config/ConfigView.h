@@ -2,7 +2,9 @@
 
 #include "ConfigWriteFrame.h"
 #include "DetectorConfig.h"
+#include "UnstoredChanges.h"
 
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -63,19 +65,48 @@ public:
     void ComboBox_Pir1_LensChange();
     void ComboBox_Pir2_LensChange();
 
-    // Load (while connected), save, and store to flash.
+    // Load (while connected), save, and store to flash. Save writes only a
+    // record that is known: shown from the detector since the last Connect,
+    // or loaded from a file; and asks before replacing an existing file.
     void FileOpen1Accept(const QString& path);
     void FileSaveAs1Accept(const QString& path);
     void Action4Execute();
+
+    // The configuration controls, Open Config and Store To Flash are enabled
+    // only while a change can reach the detector: connected, and its
+    // configuration shown. Whole containers are disabled, so that each
+    // control keeps the enabling the record gave it underneath.
+    void SetControlsActive(bool active);
+    // A new connection began: until its configuration is shown, the record
+    // on screen is not known to be this detector's and cannot be saved.
+    void ConnectionStarted();
+    // The link went down (Disconnect, a link failure, Exit).
+    void ConnectionLost();
+    // The pending configuration write went out to the detector.
+    void ConfigWriteSent();
+    // Runs `show`, which sets controls from one of the detector's own reports:
+    // the writes it causes echo the detector's state, not the user's changes.
+    void EchoDetectorState(const std::function<void()>& show);
+
+    // Changes the user made that the detector holds but has not stored.
+    const UnstoredChanges& Unstored() const { return m_unstored; }
+    // The user chose to leave them unstored.
+    void LeaveUnstored() { m_unstored.Leave(); }
+    // Store To Flash can act now.
+    bool StoreAvailable() const;
 
     // Seams: how a message is shown (default a modal box) and how a file name
     // is chosen (default the open or save dialog; empty means cancelled).
     std::function<void(const QString&)> ShowMessage;
     std::function<QString(FileDialogKind)> ChooseFile;
+    // Asked before a save replaces an existing file; true goes ahead.
+    std::function<bool(const QString& path)> ConfirmOverwrite;
 
 signals:
     // Emitted by every build of a write frame, discarded or not.
     void ConfigWriteBuilt();
+    // A store to flash went out and the configuration has been read back.
+    void StoredToFlash();
 
 private:
     struct ChannelControls {
@@ -127,11 +158,18 @@ private:
     void SaveDialogAccepted();
     QString DefaultChooseFile(FileDialogKind kind) const;
     void DefaultShowMessage(const QString& text) const;
+    bool DefaultConfirmOverwrite(const QString& path) const;
+    void SetRecordKnown(bool known);
 
     QWidget* m_form;
     ConfigLink& m_link;
     DetectorConfig m_config;
     std::uint16_t m_extraFlags = 0;
+    // CurrentConfig holds a record shown from the detector since the last
+    // Connect, or one loaded from a file.
+    bool m_recordKnown = false;
+    bool m_detectorEcho = false;
+    UnstoredChanges m_unstored;
 
     std::array<ChannelControls, DetectorConfig::ChannelCount> m_channels{};
     std::array<OutputControls, DetectorConfig::OutputCount> m_outputs{};
@@ -147,4 +185,6 @@ private:
     QAction* m_fileOpen = nullptr;
     QAction* m_fileSaveAs = nullptr;
     QAction* m_storeToFlash = nullptr;
+    // Disabled as wholes while no change can reach the detector.
+    QList<QWidget*> m_controlContainers;
 };

@@ -22,6 +22,9 @@
 void ConfigView::ConfigReport(const std::uint8_t* payload40) {
     UnpackConfigReport(m_config, payload40);
     ApplyConfigRecord();
+    SetRecordKnown(true);
+    if (m_unstored.ConfigurationShown())
+        emit StoredToFlash();
 }
 
 void ConfigView::ApplyConfigRecord() {
@@ -32,6 +35,7 @@ void ConfigView::ApplyConfigRecord() {
     m_link.StopPolling();
     const ScopeExit resume([this, wasPolling] {
         m_link.Buffers().WritePending = false;
+        m_unstored.WriteDiscarded();
         if (wasPolling)
             m_link.StartPolling();
     });
@@ -117,10 +121,14 @@ void ConfigView::ApplyNoiseReductionMode() {
 void ConfigView::ApplyPwmReport(const std::uint8_t* payload4) {
     const int duty = payload4[0] | (payload4[1] << 8);
     const int periodCount = payload4[2] | (payload4[3] << 8);
-    m_pwmDc->setValue(duty);
-    m_pwmDcLabel->setText(QString::number(duty));
-    m_pwmFq->setValue(periodCount);
-    m_pwmFqLabel->setText(QString::number(periodCount));
+    // A position this moves is written back, but it is the detector's own
+    // value, not a change of the user's.
+    EchoDetectorState([&] {
+        m_pwmDc->setValue(duty);
+        m_pwmDcLabel->setText(QString::number(duty));
+        m_pwmFq->setValue(periodCount);
+        m_pwmFqLabel->setText(QString::number(periodCount));
+    });
 }
 
 void ConfigView::ComboBox_Pir1_LensChange() {

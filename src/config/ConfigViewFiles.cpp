@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QWidget>
 
@@ -36,6 +37,7 @@ void ConfigView::FileOpen1Accept(const QString& path) {
         return;
     }
     m_config = loaded;
+    SetRecordKnown(true);
 
     // Open the PIR ranges wide so the loaded values are not clamped by a lens.
     // Widening moves no position, so this queues nothing.
@@ -52,8 +54,16 @@ void ConfigView::FileOpen1Accept(const QString& path) {
 }
 
 void ConfigView::FileSaveAs1Accept(const QString& path) {
+    // Before any record is known the controls show defaults: a file of
+    // them would pass for a site's configuration.
+    if (!m_recordKnown)
+        return;
     const DetectorConfig copy = m_config;
-    const FileError error = WriteConfigFile(ConfigSaveFileName(path), copy);
+    const QString name = ConfigSaveFileName(path);
+    // A saved site file is worth a question before it is replaced.
+    if (QFileInfo(name).isFile() && ConfirmOverwrite && !ConfirmOverwrite(name))
+        return;
+    const FileError error = WriteConfigFile(name, copy);
     if (!error.isEmpty() && ShowMessage)
         ShowMessage(error);
 }
@@ -86,8 +96,9 @@ void ConfigView::SaveDialogAccepted() {
 QString ConfigView::DefaultChooseFile(FileDialogKind kind) const {
     QFileDialog dialog(m_form);
     dialog.setNameFilter(QStringLiteral("bin (*.bin)"));
-    // Neither dialog insists that the file exists nor asks before replacing
-    // one: a missing file is reported by the load itself.
+    // Neither dialog insists that the file exists (a missing file is
+    // reported by the load itself) nor asks before replacing one: the save
+    // asks about the name it really writes, which may have ".bin" added.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(kind == FileDialogKind::Save ? QFileDialog::AcceptSave
@@ -95,6 +106,15 @@ QString ConfigView::DefaultChooseFile(FileDialogKind kind) const {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
+}
+
+bool ConfigView::DefaultConfirmOverwrite(const QString& path) const {
+    // The platform's usual question, about the file as the user knows it.
+    const QString text = QStringLiteral("%1 already exists.\nDo you want to replace it?")
+                             .arg(QFileInfo(path).fileName());
+    return QMessageBox::warning(m_form, m_form->window()->windowTitle(), text,
+                                QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::No) == QMessageBox::Yes;
 }
 
 void ConfigView::DefaultShowMessage(const QString& text) const {

@@ -19,4 +19,7 @@ void GraphImage::paintEvent(QPaintEvent* event) {
     const QRegion uncovered = QRegion(exposed).subtracted(QRegion(picture));
     for (const QRect& rest : uncovered)
         painter.fillRect(rest, Qt::black);
+    // Disabled while the link is down: the traces are history, not live.
+    if (!isEnabled())
+        painter.fillRect(exposed, QColor(128, 128, 128, 160));
 }

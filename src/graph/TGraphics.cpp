@@ -2,12 +2,14 @@
 
 #include "GraphDrawing.h"
 #include "GraphImage.h"
+#include "GraphPlacement.h"
 #include "TGraphicsNames.h"
 #include "ui_TGraphics.h"
 
 #include <QEvent>
 #include <QMenu>
 #include <QResizeEvent>
+#include <QScreen>
 
 #include <algorithm>
 
@@ -39,7 +41,7 @@ TGraphics::TGraphics(QWidget* parent)
     setFixedHeight(ClientHeight);
     setMaximumWidth(MaximumWidth);
     resize(InitialClientWidth, ClientHeight);
-    move(460, 602);
+    move(UsualPlace);
 
     PlaceImages();
     SetUpArrays();
@@ -120,6 +122,17 @@ void TGraphics::ClearClick() {
 
 void TGraphics::Direct_ConvertClick() {
     DirectConvert1->toggle();
+}
+
+void TGraphics::PlaceOnScreenOf(const QWidget& mainWindow, const QRect& keepClear) {
+    const QScreen* screen = mainWindow.screen();
+    if (!screen)
+        return;
+    const QPoint usual = m_placed ? pos() : screen->geometry().topLeft() + UsualPlace;
+    const QRect frame = frameGeometry();
+    const QSize frameSize = frame.size() != size() ? frame.size() : size() + AssumedFrame;
+    move(PlaceGraphFrame(usual, frameSize, screen->availableGeometry(), keepClear));
+    m_placed = true;
 }
 
 void TGraphics::resizeEvent(QResizeEvent* event) {

@@ -34,6 +34,11 @@ public:
     static constexpr int ImageTop = 15;
     static constexpr int ImageRight = 2;
     static constexpr int ImageBottom = 2;
+    // The frame's usual place, from the top-left of the main window's
+    // screen, and the frame around the client area where the window system
+    // has not told it yet (a tool window 320 high and at most 1000 wide).
+    static constexpr QPoint UsualPlace{460, 602};
+    static constexpr QSize AssumedFrame{16, 39};
 
     explicit TGraphics(QWidget* parent = nullptr);
     ~TGraphics() override;
@@ -77,6 +82,12 @@ public:
     void ClearClick();
     void Direct_ConvertClick();
 
+    // Before showing: the whole frame inside the available area of the
+    // screen that shows `mainWindow`, at the usual place the first time where
+    // that fits, later where the user left it, and clear of `keepClear` (in
+    // screen coordinates) where the screen allows.
+    void PlaceOnScreenOf(const QWidget& mainWindow, const QRect& keepClear);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool event(QEvent* event) override;
@@ -93,4 +104,5 @@ private:
     std::array<PointArray, 6> m_shownPoints;
     QRect m_shownLabels;
     bool m_showWhole = true; // the picture changed in ways only a full repaint shows
+    bool m_placed = false;   // placed once: from then on the user's place counts
 };

@@ -91,6 +91,14 @@ void LinkController::DisconnectedDisplay() {
     m_ui.Action4->setEnabled(false);
 }
 
+void LinkController::SetConnected(bool connected) {
+    const TBlockSerial* serial = m_engine.Port();
+    const QString port = connected && serial ? QString::fromStdString(serial->Device()) : QString();
+    m_ui.StatusBar_form->setPanelText(PortPanel, port);
+    m_connected = connected;
+    emit StateChanged();
+}
+
 void LinkController::Action2Execute() {
     if (m_ui.Action2->text() == ConnectCaption)
         Connect();
@@ -113,6 +121,7 @@ void LinkController::Connect() {
             m_ui.Action2->setEnabled(true);
             m_ui.Timer2->stop();
             m_engine.Close();
+            SetConnected(false);
             return;
         }
         ConnectedDisplay();
@@ -123,11 +132,14 @@ void LinkController::Connect() {
         ShowReadingConfiguration(true);
         m_ui.Action4->setEnabled(true);
         m_ui.Timer2->start();
+        emit Connected();
+        SetConnected(true);
     } catch (const std::exception& error) {
         Log(&error, QString());
         ShowMessage(QString::fromLocal8Bit(error.what()));
         DisconnectedDisplay();
         m_engine.Close();
+        SetConnected(false);
     }
 }
 
@@ -136,6 +148,7 @@ void LinkController::Disconnect() {
     m_engine.Close();
     ForgetConfiguration();
     DisconnectedDisplay();
+    SetConnected(false);
 }
 
 // Once the poll has stopped, the controls no longer show what a detector on
@@ -161,6 +174,7 @@ void LinkController::ShowReadingConfiguration(bool reading) {
 void LinkController::ExitLinkSide() {
     m_engine.ReleasePort();
     m_ui.Timer2->stop();
+    SetConnected(false);
 }
 
 void LinkController::FormShowLinkSide() {
@@ -200,17 +214,22 @@ void LinkController::Timer2Timer() {
     case LinkEngine::StepResult::NoAnswer:
         return;
     case LinkEngine::StepResult::WriteSent:
+        emit ConfigWriteSent();
         SetBarPosition(m_ui.ProgressBar_serial, m_ui.ProgressBar_serial->maximum());
         return;
     case LinkEngine::StepResult::TimedOut:
         TimeOutOutcome();
         return;
-    case LinkEngine::StepResult::Accepted:
+    case LinkEngine::StepResult::Accepted: {
         ConnectedDisplay();
+        const bool wasShown = Buffers().ConfigShown;
         m_engine.DispatchAccepted(m_sink);
         if (Buffers().ConfigShown)
             ShowReadingConfiguration(false);
+        if (!wasShown && Buffers().ConfigShown)
+            emit StateChanged();
         break;
+    }
     }
     RequestReset();
 }
@@ -237,6 +256,8 @@ void LinkController::TimeOutOutcome() {
     m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
     m_ui.CommSetup1->setEnabled(true);
     m_ui.Action4->setEnabled(false);
+    // The readouts grey while the message is up.
+    SetConnected(false);
     const QString record = m_engine.TimeOutRecord();
     ShowMessage(QStringLiteral("Error Time Out"));
     Log(nullptr, record);
@@ -247,6 +268,7 @@ void LinkController::ReceiveExceptionOutcome(const std::exception& error) {
     ForgetConfiguration();
     Log(&error, QString());
     m_ui.Action4->setEnabled(false);
+    SetConnected(false);
     ShowMessage(QString::fromLocal8Bit(error.what()));
     m_ui.Action2->setText(ConnectCaption);
     m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);

@@ -72,6 +72,12 @@ public:
     void StopPolling() override;
     void StartPolling() override;
 
+    // Connected display: a connection was made and has not been ended by
+    // Disconnect, a link failure or Exit.
+    bool IsConnected() const { return m_connected; }
+    // Status bar panel that names the port while connected.
+    static constexpr int PortPanel = 4;
+
     int RetryCount() const { return m_engine.RetryCount(); }
     bool HasPort() const { return m_engine.HasPort(); }
     TBlockSerial* Port() const { return m_engine.Port(); }
@@ -79,7 +85,17 @@ public:
         return m_engine.Report10Block();
     }
 
+signals:
+    // A connection was made: the first request asks for its configuration.
+    void Connected();
+    // Connected or not, or the configuration shown since Connect: what the
+    // window's controls can do has changed.
+    void StateChanged();
+    // A configuration write went out to the detector.
+    void ConfigWriteSent();
+
 private:
+    void SetConnected(bool connected);
     void Connect();
     void Disconnect();
     void ForgetConfiguration();
@@ -98,4 +114,5 @@ private:
     QPointer<TFormCom> m_formCom;
     ReportSink& m_sink;
     LinkEngine m_engine;
+    bool m_connected = false;
 };

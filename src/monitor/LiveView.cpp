@@ -5,6 +5,7 @@
 #include "FindControl.h"
 #include "GraphDrawing.h"
 #include "GraphFeed.h"
+#include "GraphImage.h"
 #include "NoiseReductionMode.h"
 #include "NumberText.h"
 #include "Shape.h"
@@ -72,7 +73,33 @@ LiveView::LiveView(QWidget* form, TGraphics& graph, const DetectorConfig& config
 
 LiveView::~LiveView() = default;
 
+void LiveView::ShowStale() {
+    if (!m_stale)
+        SetReadoutsLive(false);
+}
+
+void LiveView::SetReadoutsLive(bool live) {
+    m_stale = !live;
+    QWidget* const readouts[] = {m_level[0],       m_level[1],        m_level[2],       m_mask,
+                                 m_acc1,           m_acc1Noise,       m_acc2,           m_acc2Noise,
+                                 m_temperatureBar, m_temperatureText, m_graph.imgScreen};
+    for (QWidget* w : readouts)
+        w->setEnabled(live);
+    // The range bands sit on the threshold sliders, which the configuration
+    // side enables; they grey with them.
+    for (Shape* lamp : m_lamps)
+        lamp->setEnabled(live);
+    for (Shape* lamp : m_outputs)
+        lamp->setEnabled(live);
+    for (int i = 0; i < 3; ++i) {
+        m_accText[i]->setEnabled(live);
+        m_accBar[i]->setEnabled(live);
+    }
+}
+
 void LiveView::LiveStatusReport(const std::uint8_t* payload58) {
+    if (m_stale)
+        SetReadoutsLive(true);
     std::memcpy(m_status.Bytes.data(), payload58, LiveStatus::Size);
     UnpackFlags(m_status.DetectFlags(), m_detect);
     UnpackFlags(m_status.DeviceFlags(), m_device);

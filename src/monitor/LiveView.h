@@ -33,6 +33,11 @@ public:
     void LiveStatusReport(const std::uint8_t* payload58);
     // Shows the stored status (the steps are in the definition, in order).
     void ApplyLiveStatus();
+    // The link is down: every readout looks greyed, so that the last status
+    // never passes for a live one. The next status brings them back.
+    void ShowStale();
+    bool Stale() const { return m_stale; }
+
     // The main window was shown: the graph starts again at its left edge.
     void ResetPointIndex() { m_pointIndex = 0; }
 
@@ -49,6 +54,9 @@ public:
     static const QColor Red;
 
 private:
+    bool PointInside(std::size_t count) const;
+    void SetReadoutsLive(bool live);
+
     TGraphics& m_graph;
     const DetectorConfig& m_config;
     Siren* m_siren;
@@ -57,6 +65,7 @@ private:
     FlagSet m_detect{};
     FlagSet m_device{};
     int m_pointIndex = 0;
+    bool m_stale = false;
 
     QProgressBar* m_level[3];
     TrackBar* m_range[3];

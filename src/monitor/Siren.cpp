@@ -30,7 +30,7 @@ bool Siren::SetSoundFile(const QString& path) {
 }
 
 void Siren::StartSiren() {
-    if (!m_available || m_playing || !MediaPlayer1->IsAvailable())
+    if (!m_available || m_playing || m_muted || !MediaPlayer1->IsAvailable())
         return;
     // The file chosen while the previous playback ran.
     MediaPlayer1->SetSource(m_path);
@@ -40,6 +40,12 @@ void Siren::StartSiren() {
                                    : UnknownDurationLimitMs);
     MediaPlayer1->Play();
     emit Started();
+}
+
+void Siren::SetMuted(bool muted) {
+    m_muted = muted;
+    if (muted)
+        Finish(End::Muted);
 }
 
 void Siren::MediaPlayer1Notify() {

@@ -13,7 +13,7 @@ class SirenPlayer;
 class Siren : public QObject {
     Q_OBJECT
 public:
-    enum class End { None, EndOfMedia, Error, NoEndReported };
+    enum class End { None, EndOfMedia, Error, NoEndReported, Muted };
     Q_ENUM(End)
 
     explicit Siren(QObject* parent = nullptr);
@@ -23,12 +23,18 @@ public:
     bool SetSoundFile(const QString& path);
     bool Available() const { return m_available; }
 
-    // Starts one playback, unless there is no sound or one is playing.
+    // Starts one playback, unless there is no sound, one is playing or the
+    // sound is muted.
     void StartSiren();
     // The end of a playback: closes it and allows the next start.
     void MediaPlayer1Notify();
 
     bool SirenPlaying() const { return m_playing; }
+
+    // Muting ends a playback at once and keeps the alarm silent until the
+    // sound is turned back on; the next alarm status after that sounds again.
+    void SetMuted(bool muted);
+    bool Muted() const { return m_muted; }
     End LastEnd() const { return m_lastEnd; }
 
     SirenPlayer* MediaPlayer1;
@@ -49,5 +55,6 @@ private:
     QString m_path;
     bool m_available = false;
     bool m_playing = false;
+    bool m_muted = false;
     End m_lastEnd = End::None;
 };

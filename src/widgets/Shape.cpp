@@ -1,5 +1,7 @@
 #include "Shape.h"
 
+#include "GreyedColour.h"
+
 #include <QPainter>
 #include <algorithm>
 
@@ -44,8 +46,11 @@ void Shape::setShapeType(ShapeType type) {
 void Shape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, m_type != Rectangle);
-    painter.setPen(QPen(Qt::black, 1));
-    painter.setBrush(m_brush);
+    // Disabled: the reading is stale, and the lamp must not look live.
+    const bool live = isEnabled();
+    painter.setPen(
+        QPen(live ? QColor(Qt::black) : palette().color(QPalette::Disabled, QPalette::Mid), 1));
+    painter.setBrush(live ? m_brush : GreyedColour(m_brush, palette()));
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     switch (m_type) {
     case Rectangle:

@@ -1,5 +1,7 @@
 #include "TrackBar.h"
 
+#include "GreyedColour.h"
+
 #include <QPainter>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
@@ -108,7 +110,7 @@ void TrackBar::paintEvent(QPaintEvent*) {
 
     const QRect band = selectionBandRect();
     if (!band.isEmpty())
-        painter.fillRect(band, m_bandColor);
+        painter.fillRect(band, isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette()));
 
     opt.subControls = QStyle::SC_SliderHandle;
     painter.drawComplexControl(QStyle::CC_Slider, opt);

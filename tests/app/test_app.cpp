@@ -5,10 +5,13 @@
 #include "FindControl.h"
 #include "FocusMark.h"
 #include "GraphImage.h"
+#include "LiveView.h"
 #include "PanelStatusBar.h"
 #include "ProgramWindows.h"
 #include "RadioGroup.h"
 #include "Shape.h"
+#include "Siren.h"
+#include "SirenPlayer.h"
 #include "StringGrid.h"
 #include "Subsystems.h"
 #include "TGraphics.h"
@@ -280,6 +283,7 @@ private slots:
     void keyboardReachesEveryConfigurationControl();
     void everyControlHasAnAccessibleName();
     void lampsDescribeTheirState();
+    void muteSirenSilencesTheSoundOnly();
 };
 
 void TestApp::fadeCounterSequences() {
@@ -623,10 +627,12 @@ void TestApp::interfaceTextsAfterStartUp() {
     }
 
     auto* status = Find<PanelStatusBar>(&w, "StatusBar_form");
-    QCOMPARE(status->panelCount(), 4);
+    QCOMPARE(status->panelCount(), 6);
     QCOMPARE(status->panelText(0), QString("Disconnect"));
     QCOMPARE(status->panelText(1), QString());
     QCOMPARE(status->panelText(3), QString());
+    QCOMPARE(status->panelText(4), QString());
+    QCOMPARE(status->panelText(5), QString());
 }
 
 void TestApp::progressBarFillsPanelTwo() {
@@ -683,14 +689,15 @@ void TestApp::actionsAndBoundItems() {
         fileItems << a->objectName();
     QCOMPARE(fileItems, (QStringList{"LoadConfig1", "SaveConfig1", "SaveReport1", "CommSetup1"}));
     QCOMPARE(Find<QAction>(&w, "LoadConfig1")->text(), QString("&Open Config..."));
-    QCOMPARE(Find<QAction>(&w, "SaveConfig1")->text(), QString("&Save &Config..."));
+    // The action's second marker is no key; the items leave it out.
+    QCOMPARE(Find<QAction>(&w, "SaveConfig1")->text(), QString("&Save Config..."));
     QCOMPARE(Find<QAction>(&w, "CommSetup1")->text(), QString("Store To Flash"));
     QCOMPARE(Find<QAction>(&w, "Connect1")->text(), QString("Connect"));
     QCOMPARE(Find<QAction>(&w, "StoreToFlash1")->text(), QString("Store To Flash"));
     QStringList barItems;
     for (QAction* a : Find<QMenuBar>(&w, "MainMenu1")->actions())
         barItems << (a->menu() ? a->menu()->objectName() : a->objectName());
-    QCOMPARE(barItems, (QStringList{"File1", "Connect1", "StoreToFlash1"}));
+    QCOMPARE(barItems, (QStringList{"File1", "Connect1", "StoreToFlash1", "MuteSiren1"}));
 
     // Bound items follow their action's enabled state and caption, and run it.
     auto* connect = Find<QAction>(&w, "Action2");
@@ -734,9 +741,9 @@ void TestApp::actionBarFollowsItsActions() {
         else
             layout << a->text();
     }
-    QCOMPARE(layout, (QStringList{"|", "&Open Config...", "|", "&Save &Config...", "|", "Co&nnect",
+    QCOMPARE(layout, (QStringList{"|", "&Open Config...", "|", "&Save Config...", "|", "Co&nnect",
                                   "|", "&Store To Flash", "|", "Se&tUp COM", "|", "&View Graphic",
-                                  "(|)", "&Exit", "|"}));
+                                  "|", "&Mute Siren", "(|)", "&Exit", "|"}));
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
 
@@ -1119,6 +1126,25 @@ void TestApp::everyControlHasAnAccessibleName() {
     }
     QVERIFY(checked > 100);
     QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join("\n")));
+
+    // Captions are announced as they read, without their mnemonic markers
+    // ("Save Config...", not "Save &Config...").
+    QStringList marked;
+    for (QWidget* form : forms) {
+        for (QWidget* w : form->findChildren<QWidget*>()) {
+            if (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QMenuBar*>(w) &&
+                !qobject_cast<QMenu*>(w))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QStringList names{a->text(QAccessible::Name)};
+            for (int i = 0; i < a->childCount(); ++i)
+                names << a->child(i)->text(QAccessible::Name);
+            for (const QString& name : names)
+                if (name.contains('&'))
+                    marked << w->metaObject()->className() + QString(' ') + name;
+        }
+    }
+    QVERIFY2(marked.isEmpty(), qPrintable(marked.join("\n")));
 }
 
 void TestApp::lampsDescribeTheirState() {
@@ -1152,6 +1178,41 @@ void TestApp::lampsDescribeTheirState() {
     status.fill(0);
     w.GetSubsystems()->LiveStatusReport(status.data());
     QCOMPARE(describe(), expect("off", "off"));
+}
+
+void TestApp::muteSirenSilencesTheSoundOnly() {
+    ProgramWindows windows =
+        CreateProgramWindows(TMainForm::Wiring::Full, [](const auto&) { return QStringList{}; });
+    TMainForm& w = *windows.mainForm;
+    Subsystems& subsystems = *w.GetSubsystems();
+    Siren& siren = subsystems.Live().AlarmSound();
+    auto* mute = Find<QAction>(&w, "MuteSiren1");
+    auto* status = Find<PanelStatusBar>(&w, "StatusBar_form");
+    QCOMPARE(mute->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+    QVERIFY(Find<QMenuBar>(&w, "MainMenu1")->actions().contains(mute));
+    auto* muteItem = Find<QAction>(&w, "ActionMainMenuBar1_MuteSiren1");
+    if (!siren.Available() || !siren.MediaPlayer1->IsAvailable())
+        QSKIP("no alarm sound on this machine");
+
+    std::array<std::uint8_t, 58> alarm{};
+    alarm[50] = 0x01; // output 1 active
+    subsystems.LiveStatusReport(alarm.data());
+    QVERIFY(siren.SirenPlaying());
+    muteItem->trigger(); // silent at once, also in the middle of a playback
+    QVERIFY(mute->isChecked());
+    QVERIFY(!siren.SirenPlaying());
+    QCOMPARE(status->panelText(3), QString("Muted"));
+    subsystems.LiveStatusReport(alarm.data());
+    QVERIFY(!siren.SirenPlaying());
+    QCOMPARE(Find<Shape>(&w, "Shape_Out1State")->brushColor(), QColor(255, 0, 0));
+
+    // The same action brings the sound back for the next alarm status.
+    mute->trigger();
+    QVERIFY(!muteItem->isChecked()); // the action bar's button is up again
+    QCOMPARE(status->panelText(3), QString());
+    subsystems.LiveStatusReport(alarm.data());
+    QVERIFY(siren.SirenPlaying());
+    siren.MediaPlayer1Notify();
 }
 
 QTEST_MAIN(TestApp)

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -533,6 +534,52 @@ private slots:
         QCOMPARE(Frame()[8], 4);
     }
 
+    // Writes that echo the detector's own state (its noise flags, its PWM
+    // report) leave nothing unstored; a change of the user's does, until a
+    // store has gone out and the configuration has been read back after it.
+    void onlyTheUsersWritesAreUnstoredChanges() {
+        Connect();
+        Receive(SamplePayload());
+        const auto sent = [this] {
+            QVERIFY(link->Link.WritePending);
+            link->Link.WritePending = false;
+            view->ConfigWriteSent();
+        };
+        auto* noise = Ctl<QCheckBox>("CheckBox_NOISE_PIR1");
+        view->EchoDetectorState([&] { noise->setChecked(!noise->isChecked()); });
+        sent();
+        const std::uint8_t pwm[] = {0x2C, 0x01, 0x40, 0x1F};
+        view->ApplyPwmReport(pwm);
+        sent();
+        QVERIFY(!view->Unstored().Any());
+
+        // An echo that rebuilds the frame of a user's change before the tick
+        // still sends the user's change.
+        Ctl<QScrollBar>("ScrollBar_MW_NPulse")->setValue(4);
+        view->EchoDetectorState([&] { noise->setChecked(!noise->isChecked()); });
+        QVERIFY(!view->Unstored().Any()); // nothing went out yet
+        sent();
+        QVERIFY(view->Unstored().Any());
+
+        QSignalSpy stored(view.get(), &ConfigView::StoredToFlash);
+        view->Action4Execute();
+        sent();
+        QVERIFY(view->Unstored().Any()); // not read back yet
+        Receive(SamplePayload());
+        QCOMPARE(stored.count(), 1);
+        QVERIFY(!view->Unstored().Any());
+
+        // A store whose read-back was lost with the link is not taken as done.
+        Ctl<QScrollBar>("ScrollBar_MW_NPulse")->setValue(5);
+        sent();
+        view->Action4Execute();
+        sent();
+        view->ConnectionLost();
+        Receive(SamplePayload());
+        QCOMPARE(stored.count(), 1);
+        QVERIFY(view->Unstored().Any());
+    }
+
     void lensPresetsMoveTheirChannel() {
         Connect();
         auto* lens = Ctl<QComboBox>("ComboBox_Pir1_Lens");
@@ -776,16 +823,52 @@ private slots:
     void saveWritesTheRecordUnderTheRightName() {
         QTemporaryDir dir;
         link->Open = false; // saving needs no link
+        // Before any record is known the form's defaults are never saved.
+        QVERIFY(!Ctl<QAction>("FileSaveAs1")->isEnabled());
         view->FileSaveAs1Accept(dir.filePath("site1"));
-        QCOMPARE(ReadFile(dir.filePath("site1.bin")), QByteArray(44, '\0'));
+        QVERIFY(QDir(dir.path()).isEmpty());
 
         Connect();
         Receive(SamplePayload());
+        QVERIFY(Ctl<QAction>("FileSaveAs1")->isEnabled());
+        view->FileSaveAs1Accept(dir.filePath("site1"));
         view->FileSaveAs1Accept(dir.filePath("site1.BIN"));
         view->FileSaveAs1Accept(dir.filePath("cabin"));
+        QCOMPARE(ReadFile(dir.filePath("site1.bin")), RecordOf(SamplePayload(), 0));
         QCOMPARE(ReadFile(dir.filePath("site1.BIN.bin")), RecordOf(SamplePayload(), 0));
         QCOMPARE(ReadFile(dir.filePath("cabin")), RecordOf(SamplePayload(), 0));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 3);
+        QVERIFY(messages.isEmpty());
+
+        // A new connection: until its detector's record is shown, the one
+        // on screen may be another detector's.
+        view->ConnectionStarted();
+        QVERIFY(!Ctl<QAction>("FileSaveAs1")->isEnabled());
+    }
+
+    // A saved site file is replaced only when the user says so, and the
+    // question names the file really written (".bin" added).
+    void saveAsksBeforeReplacingAFile() {
+        QTemporaryDir dir;
+        WriteFile(dir.filePath("site1.bin"), "old");
+        QStringList asked;
+        bool replace = false;
+        view->ConfirmOverwrite = [&](const QString& path) {
+            asked << path;
+            return replace;
+        };
+        Connect();
+        Receive(SamplePayload());
+        view->FileSaveAs1Accept(dir.filePath("site1"));
+        QCOMPARE(asked, QStringList{dir.filePath("site1.bin")});
+        QCOMPARE(ReadFile(dir.filePath("site1.bin")), QByteArray("old"));
+
+        replace = true;
+        view->FileSaveAs1Accept(dir.filePath("site1.bin"));
+        QCOMPARE(asked.size(), 2);
+        QCOMPARE(ReadFile(dir.filePath("site1.bin")), RecordOf(SamplePayload(), 0));
+        view->FileSaveAs1Accept(dir.filePath("site2"));
+        QCOMPARE(asked.size(), 2);
         QVERIFY(messages.isEmpty());
     }
 
@@ -844,11 +927,12 @@ private slots:
     void actionsShowTheBinDialogs() {
         QTemporaryDir dir;
         Connect();
+        Receive(SamplePayload());
         QString seen;
         AnswerFileDialog(dir.filePath("dialog"), &seen);
         Ctl<QAction>("FileSaveAs1")->trigger();
         QCOMPARE(seen, QStringLiteral("bin (*.bin) save 1 1"));
-        QCOMPARE(ReadFile(dir.filePath("dialog.bin")), QByteArray(44, '\0'));
+        QCOMPARE(ReadFile(dir.filePath("dialog.bin")), RecordOf(SamplePayload(), 0));
 
         // The open dialog takes a name that does not exist; the load says so.
         seen.clear();

@@ -11,6 +11,7 @@
 #include "FindControl.h"
 #include "FrameTrace.h"
 #include "GraphDrawing.h"
+#include "GraphImage.h"
 #include "LinkController.h"
 #include "LiveView.h"
 #include "PanelStatusBar.h"
@@ -24,6 +25,7 @@
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "TrackBar.h"
+#include "UnstoredChangesQuestion.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -223,6 +225,8 @@ private slots:
     void replayedSessionReceivesWhatWasRecorded();
     void hangUpFailsClearlyThenReconnects();
     void exitClosesThePortAndEndsAfterTheFade();
+    void controlsAndReadoutsShowWhatCanAct();
+    void unstoredChangesAreAskedAboutOnce();
 };
 
 void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
@@ -235,8 +239,9 @@ void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
 
     QVERIFY(p.Connect());
     QCOMPARE(p.Panel0(), QString("Connect"));
-    QVERIFY(p.Action("Action4")->isEnabled());
     QTRY_COMPARE_WITH_TIMEOUT(p.Text("Label_MW_TRange"), QString::number(held->Mw.TRange), 3000);
+    // Store To Flash acts on the configuration shown, so it waits for it.
+    QVERIFY(p.Action("Action4")->isEnabled());
 
     const std::pair<const char*, const SimChannel*> channels[] = {
         {"MW", &held->Mw}, {"Pir1", &held->Pir1}, {"Pir2", &held->Pir2}};
@@ -966,6 +971,131 @@ void TestEndToEnd::exitClosesThePortAndEndsAfterTheFade() {
     QTRY_COMPARE_WITH_TIMEOUT(p.exits, QList<int>{0}, 3000);
     QCOMPARE(p.form->AppliedAlpha(), 5);
     QVERIFY(p.sim.WaitFor("the tool closed the port"));
+    QVERIFY(p.messages.isEmpty());
+}
+
+// A control that cannot reach the detector looks disabled, and a reading
+// that is no longer live looks greyed; each control keeps its own enabling
+// underneath.
+void TestEndToEnd::controlsAndReadoutsShowWhatCanAct() {
+    Program p;
+    QVERIFY(p.Start({"--fault", "bad-checksum"}));
+    const char* const controls[] = {"TrackBar_MW_TRange",    "ScrollBar_Pir1_Tconv",
+                                    "ScrollBar_Pir2_NPulse", "ComboBox_Pir1_Lens",
+                                    "CheckBox_EN_LED",       "CheckBox_Out1Mw"};
+    const char* const readouts[] = {"ProgressBar1", "Shape_Mw", "Shape_Out1State",
+                                    "ProgressBar_Temperatura", "Label_Acc_X"};
+    const auto enabled = [&](const auto& names) {
+        QStringList on;
+        for (const char* name : names)
+            if (p.Control<QWidget>(name)->isEnabled())
+                on << name;
+        return on;
+    };
+    const QStringList allControls{std::begin(controls), std::end(controls)};
+    const QStringList allReadouts{std::begin(readouts), std::end(readouts)};
+    auto* status = p.Control<PanelStatusBar>("StatusBar_form");
+    const auto actions = [&] {
+        return QList<bool>{p.Action("Action4")->isEnabled(), p.Action("FileOpen1")->isEnabled(),
+                           p.Action("FileSaveAs1")->isEnabled()};
+    };
+
+    // Before Connect, and while the detector's configuration cannot be read.
+    QCOMPARE(enabled(controls), QStringList());
+    QCOMPARE(enabled(readouts), QStringList());
+    QVERIFY(!p.graph->imgScreen->isEnabled());
+    QCOMPARE(actions(), (QList<bool>{false, false, false}));
+    QVERIFY(p.Connect(50));
+    QCOMPARE(status->panelText(LinkController::PortPanel), p.sim.LinkPath());
+    QTest::qWait(300);
+    QCOMPARE(enabled(controls), QStringList());
+    QCOMPARE(actions(), (QList<bool>{false, false, false}));
+
+    // The configuration shown: every control as the record has it (Out #3
+    // is an auto-test output, whose technology boxes stay disabled).
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QVERIFY(p.LiveStatuses(3));
+    QCOMPARE(enabled(controls), allControls);
+    QCOMPARE(enabled(readouts), allReadouts);
+    QVERIFY(p.graph->imgScreen->isEnabled());
+    QVERIFY(!p.Control<QCheckBox>("CheckBox_Out3Mw")->isEnabled());
+    QCOMPARE(actions(), (QList<bool>{true, true, true}));
+
+    // A link failure: nothing acts and nothing looks live, and the record
+    // of that detector can still be saved.
+    QVERIFY(p.sim.Command("fault silent", "ok fault silent"));
+    QTRY_COMPARE_WITH_TIMEOUT(p.messages, QStringList{"Error Time Out"}, 3000);
+    QCOMPARE(enabled(controls), QStringList());
+    QCOMPARE(enabled(readouts), QStringList());
+    QVERIFY(!p.graph->imgScreen->isEnabled());
+    QCOMPARE(actions(), (QList<bool>{false, false, true}));
+    QCOMPARE(status->panelText(LinkController::PortPanel), QString());
+    QVERIFY(!p.Control<QCheckBox>("CheckBox_Out1Mw")->testAttribute(Qt::WA_ForceDisabled));
+    QVERIFY(p.Control<QCheckBox>("CheckBox_Out3Mw")->testAttribute(Qt::WA_ForceDisabled));
+
+    // The next live status brings the readouts back.
+    QVERIFY(p.sim.Command("fault none", "ok fault none"));
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(2));
+    QCOMPARE(enabled(readouts), allReadouts);
+    QCOMPARE(enabled(controls), allControls);
+}
+
+// Leaving a detector that holds changes not stored in its flash asks once:
+// Cancel stays, Leave Unstored goes on without storing, Store To Flash stores
+// and goes on once the detector's configuration has been read back.
+void TestEndToEnd::unstoredChangesAreAskedAboutOnce() {
+    Program p;
+    QVERIFY(p.Start());
+    QList<UnstoredChangesQuestion::Answer> answers;
+    QList<bool> asked; // whether Store To Flash was offered
+    p.form->GetSubsystems()->UnstoredQuestion().Ask = [&](bool canStore) {
+        asked << canStore;
+        return answers.isEmpty() ? UnstoredChangesQuestion::Answer::Cancel : answers.takeFirst();
+    };
+    auto* status = p.Control<PanelStatusBar>("StatusBar_form");
+    const auto change = [&] {
+        p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+        return p.sim.NextWrite().has_value();
+    };
+    const auto disconnect = [&] { p.Action("Action2")->trigger(); };
+    const auto connected = [&] { return p.Action("Action2")->text() == "Disconnect"; };
+
+    // Nothing changed: Disconnect asks nothing.
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    disconnect();
+    QVERIFY(!connected());
+    QVERIFY(asked.isEmpty());
+
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(3));
+    QVERIFY(change());
+    QVERIFY(p.LiveStatuses(2));
+    disconnect(); // Cancel
+    QCOMPARE(asked, QList<bool>{true});
+    QVERIFY(connected());
+    answers << UnstoredChangesQuestion::Answer::LeaveUnstored;
+    disconnect();
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(!connected());
+    QCOMPARE(p.sim.CountUnread("configuration stored"), 0);
+
+    // Stored, then on to the port setup; the store is confirmed on screen.
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(3));
+    QVERIFY(change());
+    QVERIFY(p.LiveStatuses(2));
+    answers << UnstoredChangesQuestion::Answer::StoreToFlash;
+    p.Action("Action3")->trigger();
+    QCOMPARE(asked.size(), 3);
+    QVERIFY(!p.windows->formCom->isVisible()); // not before the store is done
+    QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(p.windows->formCom->isVisible(), 3000);
+    QVERIFY(status->panelText(5).startsWith("Stored to flash "));
+    disconnect();
+    QVERIFY(!connected());
+    QCOMPARE(asked.size(), 3);
     QVERIFY(p.messages.isEmpty());
 }
 

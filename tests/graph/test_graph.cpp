@@ -1,6 +1,7 @@
 #include "GraphDrawing.h"
 #include "GraphGeometry.h"
 #include "GraphImage.h"
+#include "GraphPlacement.h"
 #include "TGraphics.h"
 
 #include <QAction>
@@ -409,6 +410,45 @@ private slots:
         QVERIFY(g.isHidden());
         g.show();
         QVERIFY(g.isVisible());
+    }
+
+    // The usual place (460, 602) hangs off a laptop's 1366 x 768 screen and
+    // off the right of 1280 x 1024; the window must open wholly on screen.
+    void placementOnSmallScreens() {
+        const QSize frame(1000, 320);
+        const QPoint usual(460, 602);
+        // Main window 1009 x 446 centred; its status bar is its last 22 rows.
+        const auto statusBar = [](const QRect& screen) {
+            const QRect main(QPoint(0, 0), QSize(1009, 446));
+            const QRect centred = main.translated(screen.center() - main.center());
+            return QRect(centred.left(), centred.bottom() - 21, 1009, 22);
+        };
+
+        // Room enough: the usual place, even where it covers the status bar.
+        const QRect large(0, 0, 1920, 1080);
+        QCOMPARE(PlaceGraphFrame(usual, frame, large, statusBar(large)), usual);
+
+        // Laptop: the least move that fits would cover the status bar, so
+        // the window goes just above it.
+        const QRect laptop(0, 0, 1366, 768);
+        const QRect bar = statusBar(laptop);
+        const QPoint placed = PlaceGraphFrame(usual, frame, laptop, bar);
+        QVERIFY(laptop.contains(QRect(placed, frame)));
+        QVERIFY(!QRect(placed, frame).intersects(bar));
+        QCOMPARE(placed, QPoint(366, bar.top() - 320));
+
+        // 1280 x 1024 with a task bar at the bottom, on a second monitor.
+        const QRect right(1920, 0, 1280, 984);
+        const QPoint there =
+            PlaceGraphFrame(right.topLeft() + usual, frame, right, statusBar(right));
+        QVERIFY(right.contains(QRect(there, frame)));
+        QVERIFY(!QRect(there, frame).intersects(statusBar(right)));
+        QCOMPARE(there.x(), 1920 + 280);
+
+        // No clear place at all: inside the screen still wins.
+        const QRect tiny(0, 0, 1024, 600);
+        const QRect across(0, 300, 1024, 22);
+        QCOMPARE(PlaceGraphFrame(usual, frame, tiny, across), QPoint(24, 280));
     }
 };
 
