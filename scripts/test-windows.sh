@@ -77,7 +77,8 @@ mkdir -p "$BUILD_DIR"
 flags=(-std=c++20 -O2 -Wall -Wextra -Werror)
 echo "Building the Win32 test program and its Linux peer host"
 x86_64-w64-mingw32-g++-posix "${flags[@]}" -static -Isrc/link -Itests/win32 \
-    src/link/synaser.cpp src/link/serial_platform_win32.cpp src/link/ComProbe_win32.cpp \
+    src/link/synaser.cpp src/link/synaser_errors.cpp src/link/serial_platform_win32.cpp \
+    src/link/ComProbe_win32.cpp \
     tests/win32/WinTest.cpp tests/win32/test_synaser_win32.cpp \
     -o "$BUILD_DIR/test_synaser_win32.exe" &
 g++ "${flags[@]}" -Isrc/link -Itests/support \
