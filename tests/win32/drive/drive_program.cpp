@@ -15,11 +15,13 @@
 #include "Subsystems.h"
 #include "TMainForm.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -110,8 +112,30 @@ int main(int argc, char* argv[]) {
         Pause(holdMs);
     }
 
+    // The stepped value was written but never stored, so Disconnect asks
+    // first; leaving it unstored goes on without touching the flash. The
+    // question is modal, so it is answered from a timer inside it.
+    bool asked = false;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == "Leave Unstored") {
+                asked = true;
+                button->click();
+                return;
+            }
+        }
+    });
+    answer.start(50);
     // The port itself is closed then; the simulator reports it.
     connect->trigger();
+    answer.stop();
+    if (!asked)
+        Fail("Disconnect did not ask about the change that was not stored");
+    Say("asked about the unstored change, left it unstored");
     if (link.PollingActive() || connect->text() != "Connect")
         Fail("still polling after Disconnect");
     Say("disconnected");
