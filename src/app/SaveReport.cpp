@@ -21,6 +21,9 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
                              FindControl<QComboBox>(sources.Form, "ComboBox_Pir2_Lens")} {
     setObjectName(QStringLiteral("SaveReport"));
     connect(SaveReport1, &QAction::triggered, this, &SaveReport::SaveReport1Execute);
+    connect(m_src.Link, &LinkController::StateChanged, this, &SaveReport::LinkStateChanged);
+    for (int pir = 0; pir < 2; ++pir)
+        connect(m_lens[pir], &QComboBox::activated, this, [this, pir] { m_lensChosen[pir] = true; });
     // The state can change with every poll tick; it is brought up to date
     // where it is seen, when the File menu opens.
     if (auto* file = m_src.Form->findChild<QMenu*>(QStringLiteral("File1")))
@@ -28,18 +31,32 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
     UpdateEnabled();
 
     QWidget* window = m_src.Form->window();
-    ChooseFile = [window] {
+    ChooseFile = [window](const QString& suggested) {
         return ChooseSaveFileName(window, QStringLiteral("Save Report"),
                                   {QStringLiteral("PDF (*.pdf)")}, QStringLiteral("pdf"),
-                                  QStringLiteral("report.pdf"));
+                                  suggested);
     };
     ShowMessage = [window](const QString& text) {
         QMessageBox::warning(window, window->windowTitle(), text);
     };
 }
 
+QString SuggestedReportName(const ReportFacts& facts) {
+    return QStringLiteral("report-") + facts.Time.toString(QStringLiteral("yyyy-MM-dd-HHmm")) +
+           QStringLiteral(".pdf");
+}
+
 bool SaveReport::Available() const {
-    return m_src.Link->PortOpen() && m_src.Link->Buffers().ConfigShown;
+    return m_detectorSeen;
+}
+
+void SaveReport::LinkStateChanged() {
+    if (m_src.Link->IsConnected()) {
+        if (m_src.Link->Buffers().ConfigShown)
+            m_detectorSeen = true;
+    } else if (m_detectorSeen && !m_linkLost.isValid()) {
+        m_linkLost = QDateTime::currentDateTime();
+    }
 }
 
 void SaveReport::UpdateEnabled() {
@@ -49,6 +66,9 @@ void SaveReport::UpdateEnabled() {
 void SaveReport::ConnectionStarted() {
     m_statusSeen = false;
     m_logSeen = false;
+    m_detectorSeen = m_src.Link->IsConnected() && m_src.Link->Buffers().ConfigShown;
+    m_linkLost = QDateTime();
+    m_lensChosen[0] = m_lensChosen[1] = false;
     UpdateEnabled();
 }
 
@@ -58,7 +78,12 @@ ReportFacts SaveReport::Facts() const {
     f.Port = m_src.FormCom ? m_src.FormCom->COM : QString();
     f.Version = QStringLiteral(DCT_VERSION);
     f.Config = m_src.Config->CurrentConfig();
-    f.Lenses = {m_lens[0]->currentText(), m_lens[1]->currentText()};
+    // Only a lens chosen on this connection, which the lists still show
+    // (they go back to "User" when a connection's configuration is shown).
+    for (int pir = 0; pir < 2; ++pir)
+        if (m_lensChosen[pir] && m_lens[pir]->currentIndex() > 0)
+            f.Lenses[static_cast<std::size_t>(pir)] = m_lens[pir]->currentText();
+    f.LinkLost = m_linkLost;
     if (m_statusSeen)
         f.LastStatus = ReportFacts::Live{m_src.Live->Status(), m_src.Graphics->DirectConvert()};
     if (m_logSeen)
@@ -73,15 +98,18 @@ void SaveReport::SaveReport1Execute() {
         UpdateEnabled();
         return;
     }
-    const QString path = ChooseFile ? ChooseFile() : QString();
+    const QString path = ChooseFile ? ChooseFile(SuggestedReportName(Facts())) : QString();
     if (!path.isEmpty())
         Save(path);
 }
 
 bool SaveReport::Save(const QString& path) {
     const QString error = WriteReportPdf(path, Facts());
-    if (error.isEmpty())
+    if (error.isEmpty()) {
+        if (Saved)
+            Saved(path);
         return true;
+    }
     if (ShowMessage)
         ShowMessage(error);
     return false;

@@ -18,10 +18,16 @@ class QWidget;
 class TFormCom;
 class TGraphics;
 
+// The file name a save dialog suggests for a report: from its date and time,
+// so reports of one day's detectors do not replace each other.
+QString SuggestedReportName(const ReportFacts& facts);
+
 // "Save Report..." of the File menu: the commissioning report of the
-// connected detector as a PDF. Offered while this connection's configuration
-// is shown; the live readings and the event log go in only when they came
-// from this connection, never from a detector connected earlier.
+// detector as a PDF. Offered once this connection's configuration has been
+// shown, and still after the link to it was lost (the report then says
+// when), until the next Connect or Disconnect; the live readings and the
+// event log go in only when they came from this connection, never from a
+// detector connected earlier.
 class SaveReport : public QObject {
     Q_OBJECT
 public:
@@ -36,8 +42,8 @@ public:
     };
     explicit SaveReport(const Sources& sources, QObject* parent = nullptr);
 
-    // Whether there is a report to make: the port is open and the detector's
-    // configuration has been shown since Connect.
+    // Whether there is a report to make: the detector's configuration has
+    // been shown since Connect, and neither Connect nor Disconnect came since.
     bool Available() const;
     // Brings the menu item's enabled state up to date.
     void UpdateEnabled();
@@ -57,15 +63,25 @@ public:
     // reason, and an earlier file of that name stays whole. False then.
     bool Save(const QString& path);
 
-    // The save dialog and the message box; tests replace them.
-    std::function<QString()> ChooseFile;
+    // The save dialog (given the suggested name) and the message box; tests
+    // replace them.
+    std::function<QString(const QString& suggested)> ChooseFile;
     std::function<void(const QString&)> ShowMessage;
+    // Told where a saved report went.
+    std::function<void(const QString& path)> Saved;
 
     QAction* SaveReport1;
 
 private:
+    // The link's state changed: the detector's configuration may now be
+    // shown, or the link lost.
+    void LinkStateChanged();
+
     Sources m_src;
     QComboBox* m_lens[2];
+    bool m_lensChosen[2] = {false, false};
+    bool m_detectorSeen = false;
+    QDateTime m_linkLost;
     bool m_statusSeen = false;
     bool m_logSeen = false;
 };

@@ -14,6 +14,7 @@
 #include "UnstoredChangesQuestion.h"
 
 #include <QAction>
+#include <QDir>
 #include <QProgressBar>
 #include <QTabWidget>
 #include <QTime>
@@ -24,6 +25,7 @@ namespace {
 // otherwise empty last of the four, and the time of the last store.
 constexpr int SoundPanel = 3;
 constexpr int StoredPanel = 5;
+const QString UnstoredSince = QStringLiteral("Unstored changes since ");
 
 } // namespace
 
@@ -45,26 +47,34 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_unstoredQuestion = std::make_unique<UnstoredChangesQuestion>(*m_config);
 
     // Connect (also after the link halted) and Disconnect both end what the
-    // report may tell of the detector seen so far. Disconnect, Exit and the
-    // port setup ask first when the detector holds changes that were never
-    // stored.
+    // report may tell of the detector seen so far. The unstored-changes
+    // question comes where the user leaves a detector: Disconnect, Exit, and
+    // a Connect to another port after the link to it was lost.
     auto connectOrDisconnect = [this] {
         m_link->Action2Execute();
         m_report->ConnectionStarted();
     };
-    connect(controls.Action2, &QAction::triggered, m_link.get(), [this, connectOrDisconnect] {
-        if (m_link->IsConnected())
-            m_unstoredQuestion->Confirm([this, connectOrDisconnect] {
-                // Still connected: the link may have failed while the question was open, and
-                // the action would then connect.
-                if (m_link->IsConnected())
+    connect(controls.Action2, &QAction::triggered, m_link.get(),
+            [this, connectOrDisconnect, &formCom] {
+                if (m_link->IsConnected()) {
+                    m_unstoredQuestion->Confirm(
+                        [this, connectOrDisconnect] {
+                            // Still connected: the link may have failed while the question
+                            // was open, and the action would then connect.
+                            if (m_link->IsConnected())
+                                connectOrDisconnect();
+                        },
+                        QStringLiteral("disconnects"));
+                } else if (formCom.COM != m_unstoredPort) {
+                    m_unstoredQuestion->Confirm(
+                        connectOrDisconnect,
+                        QStringLiteral("connects to %1 without them").arg(formCom.COM));
+                } else {
                     connectOrDisconnect();
+                }
             });
-        else
-            connectOrDisconnect();
-    });
     form.confirmLeavingDetector = [this](std::function<void()> proceed) {
-        m_unstoredQuestion->Confirm(std::move(proceed));
+        m_unstoredQuestion->Confirm(std::move(proceed), QStringLiteral("exits"));
     };
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
@@ -76,18 +86,38 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
         m_live->AlarmSound().SetSoundFile(form.SirenPath());
 
     PanelStatusBar* status = controls.StatusBar_form;
-    connect(m_link.get(), &LinkController::Connected, this, [this, status] {
+    connect(m_link.get(), &LinkController::Connected, this, [this, status, &formCom] {
         m_config->ConnectionStarted();
+        m_eventLog->ConnectionStarted();
+        m_unstoredPort = formCom.COM;
         status->setPanelText(StoredPanel, QString());
     });
     connect(m_link.get(), &LinkController::StateChanged, this, &Subsystems::ShowLinkState);
     connect(m_link.get(), &LinkController::ConfigWriteSent, m_config.get(),
             &ConfigView::ConfigWriteSent);
-    connect(m_config.get(), &ConfigView::StoredToFlash, this, [status] {
-        status->setPanelText(StoredPanel,
-                             QStringLiteral("Stored to flash ") +
-                                 QTime::currentTime().toString(QStringLiteral("HH:mm:ss")));
+    // The store panel says the same as the question would: stored, or
+    // changed since (the earliest change that is not stored).
+    const auto now = [] { return QTime::currentTime().toString(QStringLiteral("HH:mm:ss")); };
+    connect(m_config.get(), &ConfigView::StoredToFlash, this, [this, status, now] {
+        if (!m_config->Unstored().Any())
+            status->setPanelText(StoredPanel, QStringLiteral("Stored to flash ") + now());
     });
+    connect(m_config.get(), &ConfigView::UnstoredChangeSent, this, [status, now] {
+        if (!status->panelText(StoredPanel).startsWith(UnstoredSince))
+            status->setPanelText(StoredPanel, UnstoredSince + now());
+    });
+    connect(m_config.get(), &ConfigView::StoreFailed, this, [this, status, now] {
+        if (m_config->Unstored().Any() && !status->panelText(StoredPanel).startsWith(UnstoredSince))
+            status->setPanelText(StoredPanel, UnstoredSince + now());
+    });
+    // Where a file went.
+    const auto saved = [status](const QString& path) {
+        status->setPanelText(LinkController::NewsPanel,
+                             QStringLiteral("Saved to ") + QDir::toNativeSeparators(path));
+    };
+    m_config->Saved = saved;
+    m_eventLog->Exported = saved;
+    m_report->Saved = saved;
     connect(FindControl<QAction>(&form, "MuteSiren1"), &QAction::toggled, this,
             [this, status](bool muted) {
                 m_live->AlarmSound().SetMuted(muted);
@@ -103,6 +133,7 @@ void Subsystems::ShowLinkState() {
         return;
     m_config->ConnectionLost();
     m_live->ShowStale();
+    m_eventLog->ShowStale();
     m_unstoredQuestion->Abandon();
 }
 

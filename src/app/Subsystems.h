@@ -49,4 +49,7 @@ private:
     std::unique_ptr<EventLogView> m_eventLog;
     std::unique_ptr<SaveReport> m_report;
     std::unique_ptr<UnstoredChangesQuestion> m_unstoredQuestion;
+    // The port of the detector whose changes may be unstored: the last one
+    // connected.
+    QString m_unstoredPort;
 };

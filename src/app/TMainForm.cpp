@@ -18,9 +18,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -97,6 +99,10 @@ void TMainForm::BuildDesign() {
     connect(ui->Action1, &QAction::triggered, this, &TMainForm::Action1Execute);
     connect(ui->Action3, &QAction::triggered, this, &TMainForm::Action3Execute);
     connect(ui->Action5, &QAction::triggered, this, &TMainForm::Action5Execute);
+    connect(ui->About1, &QAction::triggered, this, &TMainForm::About1Execute);
+    FollowConnectCaption();
+    FollowMuteState(ui->MuteSiren1->isChecked());
+    connect(ui->MuteSiren1, &QAction::toggled, this, &TMainForm::FollowMuteState);
 
     ui->StatusBar_form->setPanelWidths(kStatusPanelWidths);
 
@@ -104,6 +110,7 @@ void TMainForm::BuildDesign() {
         ui->StringGrid1->setColumnWidth(c, kLogColumnWidths[c]);
     for (int r = 0; r < ui->StringGrid1->rowCount(); ++r)
         ui->StringGrid1->setRowHeight(r, kLogRowHeight);
+    WidenAlarmColumn();
 
     // The log's context menu; its commands are connected by the log view.
     m_popupMenu2 = new QMenu(ui->GroupBox_Log);
@@ -171,6 +178,66 @@ void TMainForm::BuildActionBar() {
     bar->addSeparator()->setVisible(false);
     addItem(ui->Action1, "&Exit", 4);
     bar->addSeparator();
+}
+
+// Connect and Disconnect keep a mnemonic in both captions: Alt+N on the
+// action bar, Alt+C or Alt+D on the menu bar (the keys differ, so neither
+// shadows the other).
+void TMainForm::FollowConnectCaption() {
+    QAction* barItem = ui->ActionMainMenuBar1->findChild<QAction*>(
+        QStringLiteral("ActionMainMenuBar1_Action2"));
+    const auto follow = [this, barItem] {
+        const bool connect = ui->Action2->text() != QLatin1String("Disconnect");
+        ui->Connect1->setText(connect ? QStringLiteral("&Connect") : QStringLiteral("&Disconnect"));
+        ui->Connect1->setIconText(ui->Connect1->text());
+        if (barItem) {
+            barItem->setText(connect ? QStringLiteral("Co&nnect") : QStringLiteral("Disco&nnect"));
+            barItem->setIconText(barItem->text());
+        }
+    };
+    follow();
+    // Runs after the bound items took the new caption.
+    connect(ui->Action2, &QAction::changed, this, follow);
+}
+
+// The caption says what a click does; the menu bar, which cannot show an
+// item pressed, also says the sound is off.
+void TMainForm::FollowMuteState(bool muted) {
+    ui->MuteSiren1->setText(muted ? QStringLiteral("&Sound Siren (muted)")
+                                  : QStringLiteral("&Mute Siren"));
+    if (auto* barItem = ui->ActionMainMenuBar1->findChild<QAction*>(
+            QStringLiteral("ActionMainMenuBar1_MuteSiren1")))
+        barItem->setText(muted ? QStringLiteral("Sound Siren") : QStringLiteral("Mute Siren"));
+}
+
+// "Fail DOWN PIR", the longest alarm name, is shown whole; the width comes
+// from the row-number column, which needs little.
+void TMainForm::WidenAlarmColumn() {
+    StringGrid* grid = ui->StringGrid1;
+    const QFontMetrics metrics(grid->font());
+    int widest = 0;
+    for (int bit = 0; bit < 16; ++bit)
+        widest = std::max(widest, metrics.horizontalAdvance(
+                                      EventTypeText(static_cast<std::uint16_t>(1u << bit))));
+    const int needed = widest + 12; // the cell's margins and grid line
+    const int missing = needed - grid->columnWidth(1);
+    if (missing <= 0)
+        return;
+    grid->setColumnWidth(1, needed);
+    grid->setColumnWidth(0, std::max(30, grid->columnWidth(0) - missing));
+}
+
+void TMainForm::About1Execute() {
+    QMessageBox::about(
+        this, QStringLiteral("About Configuration Tools"),
+        QStringLiteral("<p><b>Configuration Tools</b><br>Version %1</p>"
+                       "<p>Configuration and diagnostics of the outdoor triple-technology "
+                       "detector.</p>"
+                       "<p>Copyright (c) 2026 Configuration Tools developers.<br>"
+                       "Released under the MIT License.</p>"
+                       "<p>Built with Qt %2, used under the GNU Lesser General Public License "
+                       "version 3.</p>")
+            .arg(QStringLiteral(DCT_VERSION), QString::fromLatin1(qVersion())));
 }
 
 void TMainForm::FormCreate(const QString& programFolder) {
@@ -398,17 +465,9 @@ void TMainForm::ExitNow() {
     m_timer1->start();
 }
 
+// Choosing a port leaves no detector: the link stays on its port until
+// Disconnect, which asks about unstored changes.
 void TMainForm::Action3Execute() {
-    if (!m_comSetup)
-        return;
-    if (confirmLeavingDetector)
-        confirmLeavingDetector([this] { ShowComSetup(); });
-    else
-        ShowComSetup();
-}
-
-void TMainForm::ShowComSetup() {
-    // Released by Exit while the question was open.
     if (!m_comSetup)
         return;
     // Ports come and go while the program runs (USB adapters): list what is

@@ -57,7 +57,7 @@ public:
     // position goes back to 0, then the link arms the live-status request.
     std::function<void()> onShowGraphSide;
     std::function<void()> onShowLinkSide;
-    // Before Exit or the port setup: runs the step it is given at once, later
+    // Before Exit: runs the step it is given at once, later
     // or never, as the user decides about changes the detector holds but
     // has not stored. Unset, the step runs at once.
     std::function<void(std::function<void()> proceed)> confirmLeavingDetector;
@@ -91,6 +91,7 @@ public:
     void Action1Execute();
     void Action3Execute();
     void Action5Execute();
+    void About1Execute();
     void Timer1Timer();
 
 protected:
@@ -101,12 +102,14 @@ protected:
 private:
     void BuildDesign();
     void BuildActionBar();
+    void FollowConnectCaption();
+    void FollowMuteState(bool muted);
+    void WidenAlarmColumn();
     void FormCreate(const QString& programFolder);
     void FormShow();
     void ApplyInterfaceTexts();
     void SetWindowAlpha(int alpha);
     void ExitNow();
-    void ShowComSetup();
 
     std::unique_ptr<Ui::TMainForm> ui;
     Wiring m_wiring;

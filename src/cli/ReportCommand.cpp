@@ -53,8 +53,7 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     facts.Port = request.port;
     facts.Version = version;
     UnpackConfigReport(facts.Config, config.data());
-    // The detector keeps no lens; the lists start at their first item.
-    facts.Lenses = {LensItemTexts().constFirst(), LensItemTexts().constFirst()};
+    // The detector keeps no lens, and none was chosen here: the report names none.
     EventBuffer log;
     std::memcpy(log.data(), events.data(), log.size());
     ConvertEventWords(log);

@@ -88,10 +88,9 @@ QString FlagCaption(const FlagBoxText& box, std::uint16_t configFlags) {
     return box.Caption;
 }
 
-int TimeAndShownSeconds(std::uint16_t milliseconds, int output) {
-    const auto seconds = static_cast<int>(std::lrint(milliseconds / 1000.0));
-    const ControlRange bar = LoadedControlRanges().TimeAndSeconds[std::clamp(output, 0, 2)];
-    return std::clamp(seconds, bar.Min, bar.Max);
+QString TimeAndHeldText(std::uint16_t milliseconds) {
+    // 'g' with enough digits drops trailing zeros: 10000 -> 10, 2500 -> 2.5.
+    return QString::number(milliseconds / 1000.0, 'g', 6) + QStringLiteral(" sec.");
 }
 
 QString TimeAndText(int seconds) {

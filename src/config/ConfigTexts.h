@@ -50,8 +50,9 @@ QString FlagCaption(const FlagBoxText& box, std::uint16_t configFlags);
 QString NoisePir1Caption(std::uint16_t configFlags);
 QString NoisePir2Caption(std::uint16_t configFlags);
 
-// Whole seconds the Time AND bar of `output` shows for `milliseconds`:
-// rounded half to even (2500 shows 2), then held inside the bar's range.
-int TimeAndShownSeconds(std::uint16_t milliseconds, int output);
+// The Time AND the detector holds, in seconds with as many decimals as it
+// needs ("10 sec.", "2.5 sec."): what a document states, where the bar would
+// round and clamp.
+QString TimeAndHeldText(std::uint16_t milliseconds);
 // The label under the bar: "3 sec.".
 QString TimeAndText(int seconds);

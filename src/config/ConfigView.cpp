@@ -89,8 +89,11 @@ void ConfigView::BindControls() {
 
     // The channels' threshold, the rate, speed and pulse boxes and the lens
     // lists; the SETUP box's contents, leaving its scroll bar usable.
+    // The threshold labels sit beside their sliders, outside the boxes, and
+    // grey with them: the value they show is no longer what a detector holds.
     for (const ChannelControls& c : m_channels)
-        m_controlContainers << c.TRange << c.Tconv->parentWidget() << c.NPulse->parentWidget();
+        m_controlContainers << c.TRange << c.TRangeLabel << c.Tconv->parentWidget()
+                            << c.NPulse->parentWidget();
     for (QComboBox* lens : m_lensLists)
         m_controlContainers << lens;
     m_controlContainers << FindControl<QScrollArea>(m_form, "ScrollBox1")->widget();
@@ -159,6 +162,8 @@ ConfigControlValues ConfigView::ControlValues() const {
 void ConfigView::BuildConfigWriteFrame() {
     Command::LinkBuffers& buffers = m_link.Buffers();
     buffers.OutgoingFrame = MakeConfigWriteFrame(ControlValues(), m_config, m_extraFlags);
+    if (m_extraFlags & FlagStoreToFlash)
+        m_storeFrame = buffers.OutgoingFrame;
     m_unstored.WriteBuilt(!m_detectorEcho, (m_extraFlags & FlagStoreToFlash) != 0);
     // A store request rides on exactly one frame.
     m_extraFlags = 0;

@@ -94,6 +94,8 @@ public:
     void LeaveUnstored() { m_unstored.Leave(); }
     // Store To Flash can act now.
     bool StoreAvailable() const;
+    // The user asked for a store that cannot reach the detector: says so.
+    void StoreNotSent();
 
     // Seams: how a message is shown (default a modal box) and how a file name
     // is chosen (default the open or save dialog; empty means cancelled).
@@ -101,12 +103,20 @@ public:
     std::function<QString(FileDialogKind)> ChooseFile;
     // Asked before a save replaces an existing file; true goes ahead.
     std::function<bool(const QString& path)> ConfirmOverwrite;
+    // Told where a saved file went.
+    std::function<void(const QString& path)> Saved;
 
 signals:
     // Emitted by every build of a write frame, discarded or not.
     void ConfigWriteBuilt();
-    // A store to flash went out and the configuration has been read back.
+    // A store to flash went out and the configuration has been read back
+    // equal to what was stored.
     void StoredToFlash();
+    // A store could not be sent, or was not confirmed by its read-back; the
+    // user has been told.
+    void StoreFailed();
+    // A change of the user's went out to the detector and is not stored.
+    void UnstoredChangeSent();
 
 private:
     struct ChannelControls {
@@ -150,6 +160,11 @@ private:
     void ScrollBar_TimeAndChange(int output, int position);
 
     void ApplyLens(int pir, int itemIndex);
+    // Both lens lists back to "User", the full ranges.
+    void ResetLenses();
+    // After a store's read-back: the detector holds what it was sent.
+    bool ReadBackMatchesStore() const;
+    void TellStoreFailed(const QString& reason);
     void ApplyOutputs();
     void ApplyChannels();
     void ApplyPwm();
@@ -169,7 +184,11 @@ private:
     // Connect, or one loaded from a file.
     bool m_recordKnown = false;
     bool m_detectorEcho = false;
+    // The lens lists still show a choice made before the last Connect.
+    bool m_lensesFromEarlierConnection = false;
     UnstoredChanges m_unstored;
+    // The last frame that carried the store request.
+    Command::ConfigWriteFrame m_storeFrame{};
 
     std::array<ChannelControls, DetectorConfig::ChannelCount> m_channels{};
     std::array<OutputControls, DetectorConfig::OutputCount> m_outputs{};

@@ -20,11 +20,32 @@
 #include <cmath>
 
 void ConfigView::ConfigReport(const std::uint8_t* payload40) {
+    // A lens chosen before this connection (perhaps on another detector)
+    // would clamp this detector's settings, and the next write would carry
+    // values nobody chose: the first record of a connection is shown on the
+    // full ranges, as a loaded file is.
+    if (m_lensesFromEarlierConnection) {
+        m_lensesFromEarlierConnection = false;
+        ResetLenses();
+    }
     UnpackConfigReport(m_config, payload40);
     ApplyConfigRecord();
     SetRecordKnown(true);
-    if (m_unstored.ConfigurationShown())
+    if (!m_unstored.ConfigurationShown())
+        return;
+    if (ReadBackMatchesStore()) {
         emit StoredToFlash();
+        return;
+    }
+    m_unstored.StoreFailed();
+    TellStoreFailed(QStringLiteral("the configuration the detector read back differs from the "
+                                   "one sent to be stored."));
+}
+
+// The controls now show the read-back; had the detector kept what the store
+// carried, they build that same frame again.
+bool ConfigView::ReadBackMatchesStore() const {
+    return MakeConfigWriteFrame(ControlValues(), m_config, FlagStoreToFlash) == m_storeFrame;
 }
 
 void ConfigView::ApplyConfigRecord() {
@@ -137,6 +158,14 @@ void ConfigView::ComboBox_Pir1_LensChange() {
 
 void ConfigView::ComboBox_Pir2_LensChange() {
     ApplyLens(1, m_lensLists[1]->currentIndex());
+}
+
+void ConfigView::ResetLenses() {
+    // Widening moves no position, so this queues nothing.
+    for (QComboBox* lens : m_lensLists)
+        lens->setCurrentIndex(0);
+    ComboBox_Pir1_LensChange();
+    ComboBox_Pir2_LensChange();
 }
 
 void ConfigView::ApplyLens(int pir, int itemIndex) {

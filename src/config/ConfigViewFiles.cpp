@@ -8,7 +8,6 @@
 #include "ScopeExit.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,11 +39,7 @@ void ConfigView::FileOpen1Accept(const QString& path) {
     SetRecordKnown(true);
 
     // Open the PIR ranges wide so the loaded values are not clamped by a lens.
-    // Widening moves no position, so this queues nothing.
-    for (QComboBox* lens : m_lensLists)
-        lens->setCurrentIndex(0);
-    ComboBox_Pir1_LensChange();
-    ComboBox_Pir2_LensChange();
+    ResetLenses();
 
     if (m_link.PortOpen()) {
         ApplyConfigRecord();
@@ -64,8 +59,12 @@ void ConfigView::FileSaveAs1Accept(const QString& path) {
     if (QFileInfo(name).isFile() && ConfirmOverwrite && !ConfirmOverwrite(name))
         return;
     const FileError error = WriteConfigFile(name, copy);
-    if (!error.isEmpty() && ShowMessage)
-        ShowMessage(error);
+    if (!error.isEmpty()) {
+        if (ShowMessage)
+            ShowMessage(error);
+    } else if (Saved) {
+        Saved(name);
+    }
 }
 
 void ConfigView::Action4Execute() {

@@ -22,14 +22,32 @@ void ConfigView::SetRecordKnown(bool known) {
 
 void ConfigView::ConnectionStarted() {
     SetRecordKnown(false);
+    m_lensesFromEarlierConnection = true;
 }
 
 void ConfigView::ConnectionLost() {
+    const bool storeUnconfirmed = m_unstored.StoreUnderway();
     m_unstored.ConnectionLost();
+    if (storeUnconfirmed)
+        TellStoreFailed(QStringLiteral("the link to the detector was lost before its "
+                                       "configuration was read back."));
 }
 
 void ConfigView::ConfigWriteSent() {
-    m_unstored.WriteSent();
+    if (m_unstored.WriteSent())
+        emit UnstoredChangeSent();
+}
+
+void ConfigView::StoreNotSent() {
+    TellStoreFailed(QStringLiteral("the link to the detector is down, so nothing was sent."));
+}
+
+void ConfigView::TellStoreFailed(const QString& reason) {
+    if (ShowMessage)
+        ShowMessage(QStringLiteral("Store To Flash did not complete: %1\nThe changes are still "
+                                   "not stored in the detector's flash memory.")
+                        .arg(reason));
+    emit StoreFailed();
 }
 
 void ConfigView::EchoDetectorState(const std::function<void()>& show) {

@@ -10,7 +10,8 @@ void UnstoredChanges::WriteDiscarded() {
     m_pendingStore = false;
 }
 
-void UnstoredChanges::WriteSent() {
+bool UnstoredChanges::WriteSent() {
+    const bool userChange = !m_pendingStore && m_pendingByUser;
     if (m_pendingStore) {
         // The frame carries every control as shown, the user's changes
         // included: all of it is being stored.
@@ -20,6 +21,7 @@ void UnstoredChanges::WriteSent() {
         (m_storeSent ? m_unstoredSinceStore : m_unstored) = true;
     }
     WriteDiscarded();
+    return userChange;
 }
 
 bool UnstoredChanges::ConfigurationShown() {

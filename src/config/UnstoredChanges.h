@@ -16,13 +16,17 @@ public:
     void WriteBuilt(bool byUser, bool store);
     // The pending frame was thrown away unsent.
     void WriteDiscarded();
-    // The pending frame went out to the detector.
-    void WriteSent();
+    // The pending frame went out to the detector. True when it carried a
+    // change of the user's that is not being stored.
+    bool WriteSent();
     // The detector's configuration was read back and shown. True when this
     // completes a store that had gone out.
     bool ConfigurationShown();
     // The user chose to leave the changes unstored.
     void Leave();
+    // A store's read-back did not show what it was sent: what the user
+    // changed counts as unstored again.
+    void StoreFailed() { m_unstored = true; }
     // The link went down: a pending frame never goes out, and a store whose
     // read-back did not come cannot be taken as done.
     void ConnectionLost();

@@ -8,6 +8,7 @@
 #include "synaser.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QMessageBox>
@@ -20,8 +21,7 @@ namespace {
 const QString ConnectCaption = QStringLiteral("Connect");
 const QString DisconnectCaption = QStringLiteral("Disconnect");
 const QString ReadingConfiguration = QStringLiteral("Reading configuration...");
-// The wide status panel that is otherwise empty.
-constexpr int ReadingPanel = 1;
+constexpr int ReadingPanel = LinkController::NewsPanel;
 
 } // namespace
 
@@ -40,6 +40,7 @@ LinkController::LinkController(const Controls& controls, TFormCom* formCom, Repo
         return failure;
     };
     m_engine.FrameObserver = [this](const FrameEvent& event) {
+        ClassifyAnswer(event);
         if (FrameObserver)
             FrameObserver(event);
     };
@@ -51,6 +52,15 @@ LinkController::LinkController(const Controls& controls, TFormCom* formCom, Repo
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     };
     connect(m_ui.Timer2, &QTimer::timeout, this, &LinkController::Timer2Timer);
+    // A port that failed stays named until the user chooses another.
+    if (auto* ports = m_formCom ? m_formCom->findChild<QComboBox*>(QStringLiteral("ComboBox1"))
+                                : nullptr)
+        connect(ports, &QComboBox::editTextChanged, this, [this] {
+            if (m_failedPortShown && !m_connected) {
+                m_failedPortShown = false;
+                m_ui.StatusBar_form->setPanelText(PortPanel, QString());
+            }
+        });
 }
 
 LinkController::~LinkController() = default;
@@ -91,12 +101,49 @@ void LinkController::DisconnectedDisplay() {
     m_ui.Action4->setEnabled(false);
 }
 
-void LinkController::SetConnected(bool connected) {
-    const TBlockSerial* serial = m_engine.Port();
-    const QString port = connected && serial ? QString::fromStdString(serial->Device()) : QString();
-    m_ui.StatusBar_form->setPanelText(PortPanel, port);
+void LinkController::SetConnected(bool connected, const QString& failedPort) {
+    m_ui.StatusBar_form->setPanelText(PortPanel, connected ? PortName() : failedPort);
+    m_failedPortShown = !connected && !failedPort.isEmpty();
     m_connected = connected;
+    if (!connected)
+        ShowUnusable();
     emit StateChanged();
+}
+
+// The port as the system names it once opened, else as the user chose it.
+QString LinkController::PortName() const {
+    const TBlockSerial* serial = m_engine.Port();
+    if (serial && !serial->Device().empty())
+        return QString::fromStdString(serial->Device());
+    return m_formCom ? m_formCom->COM : QString();
+}
+
+void LinkController::ShowFailure(const QString& text, LinkFailureKind kind, int openError) {
+    const QString advice = LinkFailureAdvice(kind, PortName(), openError);
+    ShowMessage(advice.isEmpty() ? text : text + QLatin1Char('\n') + advice);
+}
+
+// Every answer read, before the poll acts on it: one that the request
+// cannot use counts towards the status bar's notice.
+void LinkController::ClassifyAnswer(const FrameEvent& event) {
+    if (event.kind != FrameEvent::Received)
+        return;
+    const Command::LinkBuffers& buffers = m_engine.Buffers();
+    if (event.frameClass == Command::FrameClass::Malformed)
+        m_unusable.Damaged(event.bytes, event.count, buffers.ExpectedLength);
+    else if (event.frameClass == Command::FrameClass::Accepted)
+        m_unusable.Accepted(buffers.PollRequest[3], event.bytes[3]);
+}
+
+void LinkController::ShowUnusable() {
+    PanelStatusBar* bar = m_ui.StatusBar_form;
+    const QString text = m_connected ? m_unusable.StatusText() : QString();
+    if (!text.isEmpty()) {
+        bar->setPanelText(NewsPanel, text);
+    } else if (!m_unusableShown.isEmpty() && bar->panelText(NewsPanel) == m_unusableShown) {
+        bar->setPanelText(NewsPanel, QString());
+    }
+    m_unusableShown = text;
 }
 
 void LinkController::Action2Execute() {
@@ -116,14 +163,17 @@ void LinkController::Connect() {
             return;
         }
         if (opened.kind == LinkEngine::OpenResult::Failed) {
-            ShowMessage(opened.message);
+            ShowFailure(opened.message, LinkFailureKind::OpenFailed, opened.error);
+            // Logged with the port, as the command line logs it.
+            Log(nullptr, com + QStringLiteral(": ") + opened.message);
             DisconnectedDisplay();
             m_ui.Action2->setEnabled(true);
             m_ui.Timer2->stop();
             m_engine.Close();
-            SetConnected(false);
+            SetConnected(false, com);
             return;
         }
+        m_unusable.Reset();
         ConnectedDisplay();
         // A write built on an earlier connection carries that detector's
         // configuration: it must never reach the one now on the line, which
@@ -136,10 +186,11 @@ void LinkController::Connect() {
         SetConnected(true);
     } catch (const std::exception& error) {
         Log(&error, QString());
-        ShowMessage(QString::fromLocal8Bit(error.what()));
+        ShowFailure(QString::fromLocal8Bit(error.what()), LinkFailureKind::OpenFailed);
+        const QString port = PortName();
         DisconnectedDisplay();
         m_engine.Close();
-        SetConnected(false);
+        SetConnected(false, port);
     }
 }
 
@@ -208,7 +259,9 @@ void LinkController::Timer2Timer() {
     }
     switch (result) {
     case LinkEngine::StepResult::NoPort:
+        break;
     case LinkEngine::StepResult::Malformed:
+        ShowUnusable();
         break;
     case LinkEngine::StepResult::Busy:
     case LinkEngine::StepResult::NoAnswer:
@@ -223,11 +276,18 @@ void LinkController::Timer2Timer() {
     case LinkEngine::StepResult::Accepted: {
         ConnectedDisplay();
         const bool wasShown = Buffers().ConfigShown;
+        const bool configuration = Buffers().ReceiveBuffer[3] == Command::ReportConfig;
         m_engine.DispatchAccepted(m_sink);
+        ShowUnusable();
         if (Buffers().ConfigShown)
             ShowReadingConfiguration(false);
         if (!wasShown && Buffers().ConfigShown)
             emit StateChanged();
+        // On the LOGS page the configuration is read after Connect and after
+        // a write; once it is shown the page goes back to its event log, as
+        // changing to the page would, rather than waiting for a page change.
+        if (configuration && Buffers().ConfigShown && m_ui.PageControl1->currentIndex() == 1)
+            Buffers().RequestEventLog();
         break;
     }
     }
@@ -257,9 +317,9 @@ void LinkController::TimeOutOutcome() {
     m_ui.CommSetup1->setEnabled(true);
     m_ui.Action4->setEnabled(false);
     // The readouts grey while the message is up.
-    SetConnected(false);
+    SetConnected(false, PortName());
     const QString record = m_engine.TimeOutRecord();
-    ShowMessage(QStringLiteral("Error Time Out"));
+    ShowFailure(QStringLiteral("Error Time Out"), LinkFailureKind::TimedOut);
     Log(nullptr, record);
 }
 
@@ -268,8 +328,8 @@ void LinkController::ReceiveExceptionOutcome(const std::exception& error) {
     ForgetConfiguration();
     Log(&error, QString());
     m_ui.Action4->setEnabled(false);
-    SetConnected(false);
-    ShowMessage(QString::fromLocal8Bit(error.what()));
+    SetConnected(false, PortName());
+    ShowFailure(QString::fromLocal8Bit(error.what()), LinkFailureKind::ReceiveFailed);
     m_ui.Action2->setText(ConnectCaption);
     m_ui.StatusBar_form->setPanelText(0, DisconnectCaption);
     m_ui.CommSetup1->setEnabled(true);

@@ -3,6 +3,7 @@
 #include "Command.h"
 #include "ConfigLink.h"
 #include "FrameEvent.h"
+#include "LinkAdvice.h"
 #include "LinkEngine.h"
 
 #include <QObject>
@@ -75,8 +76,14 @@ public:
     // Connected display: a connection was made and has not been ended by
     // Disconnect, a link failure or Exit.
     bool IsConnected() const { return m_connected; }
-    // Status bar panel that names the port while connected.
+    // Status bar panel that names the port while connected, and after a
+    // failure the port that failed, until another port is chosen.
     static constexpr int PortPanel = 4;
+    // The wide panel for passing news: reading the configuration, answers
+    // that keep coming unusable, where a file went.
+    static constexpr int NewsPanel = 1;
+
+    const UnusableAnswers& Unusable() const { return m_unusable; }
 
     int RetryCount() const { return m_engine.RetryCount(); }
     bool HasPort() const { return m_engine.HasPort(); }
@@ -95,7 +102,12 @@ signals:
     void ConfigWriteSent();
 
 private:
-    void SetConnected(bool connected);
+    void SetConnected(bool connected, const QString& failedPort = QString());
+    // The documented text, then a line with the port and what to check.
+    void ShowFailure(const QString& text, LinkFailureKind kind, int openError = 0);
+    QString PortName() const;
+    void ClassifyAnswer(const FrameEvent& event);
+    void ShowUnusable();
     void Connect();
     void Disconnect();
     void ForgetConfiguration();
@@ -115,4 +127,8 @@ private:
     ReportSink& m_sink;
     LinkEngine m_engine;
     bool m_connected = false;
+    UnusableAnswers m_unusable;
+    QString m_unusableShown;
+    // The port panel names a port that failed.
+    bool m_failedPortShown = false;
 };

@@ -50,7 +50,8 @@ LinkEngine::OpenResult LinkEngine::Open(const QString& portName, int atTimeout) 
     if (firstError != 0)
         return {OpenResult::Failed,
                 firstErrorDesc +
-                    PermissionHint(QString::fromStdString(m_port->Device()), firstError)};
+                    PermissionHint(QString::fromStdString(m_port->Device()), firstError),
+                firstError};
     // A write built before this connection carries another detector's (or
     // another connection's) configuration: the first frame is always the
     // request for this detector's own.

@@ -87,7 +87,19 @@ QList<QStringList> LogGridRecords(const StringGrid& grid) {
     return records;
 }
 
+void EventLogView::ConnectionStarted() {
+    ClearLogGrid(*StringGrid1);
+    ShowStale();
+}
+
+// Greyed as a whole; the context menu stays, so a stale table can still be
+// exported.
+void EventLogView::ShowStale() {
+    StringGrid1->setEnabled(false);
+}
+
 void EventLogView::EventLogReport(const std::uint8_t* payload220) {
+    StringGrid1->setEnabled(true);
     std::memcpy(m_buffer.data(), payload220, m_buffer.size());
     m_converted = false;
     ApplyEventLog();
@@ -123,8 +135,11 @@ bool EventLogView::ExportCsv(const QString& path) {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
         file.write(CsvText(LogGridRecords(*StringGrid1)));
-        if (file.commit())
+        if (file.commit()) {
+            if (Exported)
+                Exported(path);
             return true;
+        }
     }
     if (ShowMessage)
         ShowMessage(QStringLiteral("The event log was not exported to %1: %2")

@@ -39,8 +39,15 @@ public:
     // the table.
     void ApplyEventLog();
     void Clear1Click();
+    // A new connection: the table shows nothing of the detector before, and
+    // stays greyed until this detector's log has been read.
+    void ConnectionStarted();
+    // The link went down: the table greys like the other readouts.
+    void ShowStale();
     // Asks for a file name, then writes the table there as CSV.
     void ExportCsv1Click();
+    // Told where an export went.
+    std::function<void(const QString& path)> Exported;
     // Writes the table to `path` through a temporary file that replaces the
     // old one only when complete, so a failed export destroys nothing. A
     // failure is shown with the path and the system's reason; false then.

@@ -201,6 +201,20 @@ void Heading(ReportWriter& out, const ReportFacts& f) {
               {34, 44, 22});
 }
 
+// The detector keeps no lens: a lens is only named as the tool's choice on
+// this connection, never among the detector's settings.
+void LensChoices(ReportWriter& out, const ReportFacts& f) {
+    QStringList chosen;
+    for (int pir = 0; pir < 2; ++pir)
+        if (!f.Lenses[pir].isEmpty())
+            chosen << ChannelCaption(DetectorConfig::ChannelPir1 + pir) + QStringLiteral(": ") +
+                          f.Lenses[pir];
+    if (!chosen.isEmpty())
+        out.Paragraph(QStringLiteral("Lens chosen in this tool (the detector does not store "
+                                     "it): ") +
+                      chosen.join(QStringLiteral("; ")) + QLatin1Char('.'));
+}
+
 void Configuration(ReportWriter& out, const ReportFacts& f) {
     const DetectorConfig& c = f.Config;
     out.Heading(QStringLiteral("Configuration"));
@@ -212,12 +226,12 @@ void Configuration(ReportWriter& out, const ReportFacts& f) {
                                 QString::number(c.TRange(ch)),
                                 QString::number(c.Nconv(ch)),
                                 QString::number(c.Tconv(ch)),
-                                QString::number(c.NPulse(ch)),
-                                ch == DetectorConfig::ChannelMw ? QString() : f.Lenses[ch - 1]};
+                                QString::number(c.NPulse(ch))};
     }
     out.Table({QStringLiteral("Channel"), QStringLiteral("Threshold"), QStringLiteral("Rate"),
-               QStringLiteral("Speed"), QStringLiteral("Pulse"), QStringLiteral("Lens")},
-              channels, {24, 16, 12, 12, 12, 24});
+               QStringLiteral("Speed"), QStringLiteral("Pulse")},
+              channels, {32, 17, 17, 17, 17});
+    LensChoices(out, f);
 
     const std::uint16_t flags = c.ConfigFlags();
     const auto flagRows = [flags](const std::vector<FlagBoxText>& boxes) {
@@ -242,15 +256,15 @@ void Configuration(ReportWriter& out, const ReportFacts& f) {
                                FunctionText(c.Function(out)),
                                technologies.join(QStringLiteral(", ")),
                                ContactText(bits),
-                               TimeAndText(TimeAndShownSeconds(c.TimeAnd(out), out))};
+                               TimeAndHeldText(c.TimeAnd(out))};
     }
     out.Table({QString(), QStringLiteral("Enable"), QStringLiteral("Function"),
                QStringLiteral("Tecnologies"), QStringLiteral("NC/NO"), QStringLiteral("Time AND")},
               outputs, {12, 12, 18, 28, 12, 18});
 
     out.Table({QStringLiteral("MW Pw"), QString()},
-              {{QStringLiteral("Duty"), PwmDutyLabel(c.PwmDc())},
-               {QStringLiteral("Frequency"), PwmFrequencyLabel(c.PwmFq())}},
+              {{QStringLiteral("Duty"), PwmDutyPercent(c.PwmDc())},
+               {QStringLiteral("Frequency"), PwmFrequencyKHz(c.PwmFq())}},
               {60, 40});
 }
 
@@ -301,6 +315,10 @@ void BuildReportDocument(QTextDocument& document, const ReportFacts& facts,
     document.clear();
     ReportWriter out(document, page);
     Heading(out, facts);
+    if (facts.LinkLost.isValid())
+        out.Paragraph(QStringLiteral("The link to the detector was lost at %1; this report tells "
+                                     "what was read before.")
+                          .arg(facts.LinkLost.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
     Configuration(out, facts);
     LiveReadings(out, facts);
     EventLog(out, facts);

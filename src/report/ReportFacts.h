@@ -19,8 +19,12 @@ struct ReportFacts {
     QString Version;
 
     DetectorConfig Config;
-    // The lens chosen in each PIR panel's list; the detector does not keep it.
+    // The lens chosen in each PIR panel's list on this connection, empty
+    // when none was; the detector does not keep it.
     std::array<QString, 2> Lenses;
+    // When the link to the detector was lost, if it was: the report then
+    // tells what was read before.
+    QDateTime LinkLost;
 
     // The last live status, with the graph's "Direct Convert" choice; none
     // when no status arrived.

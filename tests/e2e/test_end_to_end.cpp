@@ -575,7 +575,7 @@ void TestEndToEnd::reportTellsWhatThisConnectionRead() {
     QList<QString> shown;
     report.ShowMessage = [&](const QString& text) { shown << text; };
     const QString before = p.dir.filePath("before-log.pdf");
-    report.ChooseFile = [&] { return before; };
+    report.ChooseFile = [&](const QString&) { return before; };
     p.Action("SaveReport1")->trigger();
     auto text = [](const QString& pdf) {
         QProcess run;
@@ -1049,7 +1049,7 @@ void TestEndToEnd::unstoredChangesAreAskedAboutOnce() {
     QVERIFY(p.Start());
     QList<UnstoredChangesQuestion::Answer> answers;
     QList<bool> asked; // whether Store To Flash was offered
-    p.form->GetSubsystems()->UnstoredQuestion().Ask = [&](bool canStore) {
+    p.form->GetSubsystems()->UnstoredQuestion().Ask = [&](const QString&, bool canStore) {
         asked << canStore;
         return answers.isEmpty() ? UnstoredChangesQuestion::Answer::Cancel : answers.takeFirst();
     };
