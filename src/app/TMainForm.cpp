@@ -207,7 +207,7 @@ void TMainForm::FollowMuteState(bool muted) {
                                   : QStringLiteral("&Mute Siren"));
     if (auto* barItem = ui->ActionMainMenuBar1->findChild<QAction*>(
             QStringLiteral("ActionMainMenuBar1_MuteSiren1")))
-        barItem->setText(muted ? QStringLiteral("Sound Siren") : QStringLiteral("Mute Siren"));
+        barItem->setText(muted ? QStringLiteral("&Sound Siren") : QStringLiteral("&Mute Siren"));
 }
 
 // "Fail DOWN PIR", the longest alarm name, is shown whole; the width comes

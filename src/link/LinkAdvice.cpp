@@ -50,15 +50,16 @@ QString LinkFailureAdvice(LinkFailureKind kind, const QString& port, int openErr
 void UnusableAnswers::Damaged(const std::uint8_t* frame, int count, int expectedLength) {
     ++m_inARow;
     m_noLiveStatus = false;
-    if (count < expectedLength)
-        m_reason = QStringLiteral("short answer");
-    else if (frame[0] != Command::STX || frame[expectedLength - 1] != Command::ETX ||
-             frame[2] + 5 != expectedLength)
-        m_reason = QStringLiteral("bad frame");
+    // The tests of the frame's classification, in its order.
+    const int len = frame[2];
+    if (count != expectedLength || frame[1] != 0x00 || len != expectedLength - 6)
+        m_reason = QStringLiteral("wrong length");
     else if (!Command::ReportChecksumOk(frame))
         m_reason = QStringLiteral("bad checksum");
+    else if (frame[len + 5] != Command::ETX)
+        m_reason = QStringLiteral("bad frame end");
     else
-        m_reason = QStringLiteral("bad frame");
+        m_reason = QStringLiteral("report %1 at the wrong length").arg(frame[3]);
 }
 
 void UnusableAnswers::Accepted(std::uint8_t requestCode, std::uint8_t reportType) {

@@ -27,8 +27,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -284,6 +286,8 @@ private slots:
     void everyControlHasAnAccessibleName();
     void lampsDescribeTheirState();
     void muteSirenSilencesTheSoundOnly();
+    void muteCaptionSaysWhatAClickDoes();
+    void aboutNamesTheVersionAndTheLicence();
 };
 
 void TestApp::fadeCounterSequences() {
@@ -431,9 +435,16 @@ void TestApp::designStates() {
     auto* grid = Find<StringGrid>(&f.form, "StringGrid1");
     QCOMPARE(grid->columnCount(), 10);
     QCOMPARE(grid->rowCount(), 11);
+    // The alarm column shows its longest name whole, with the width the
+    // row numbers do not need; the others are as designed.
     const int widths[] = {75, 73, 75, 117, 122, 103, 134, 102, 101, 75};
-    for (int c = 0; c < 10; ++c)
+    for (int c = 2; c < 10; ++c)
         QCOMPARE(grid->columnWidth(c), widths[c]);
+    QCOMPARE(grid->columnWidth(0) + grid->columnWidth(1), widths[0] + widths[1]);
+    const int cellMargin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    QVERIFY(grid->columnWidth(1) >=
+            QFontMetrics(grid->font()).horizontalAdvance("Fail DOWN PIR") + 2 * cellMargin + 1);
+    QVERIFY(grid->columnWidth(0) >= QFontMetrics(grid->font()).horizontalAdvance("10 ") + 2 * cellMargin);
     for (int r = 0; r < 11; ++r)
         QCOMPARE(grid->rowHeight(r), 24);
     QVERIFY(grid->font().bold());
@@ -692,12 +703,14 @@ void TestApp::actionsAndBoundItems() {
     // The action's second marker is no key; the items leave it out.
     QCOMPARE(Find<QAction>(&w, "SaveConfig1")->text(), QString("&Save Config..."));
     QCOMPARE(Find<QAction>(&w, "CommSetup1")->text(), QString("Store To Flash"));
-    QCOMPARE(Find<QAction>(&w, "Connect1")->text(), QString("Connect"));
+    // Connect and Disconnect each have a key on the menu bar.
+    QCOMPARE(Find<QAction>(&w, "Connect1")->text(), QString("&Connect"));
     QCOMPARE(Find<QAction>(&w, "StoreToFlash1")->text(), QString("Store To Flash"));
     QStringList barItems;
     for (QAction* a : Find<QMenuBar>(&w, "MainMenu1")->actions())
         barItems << (a->menu() ? a->menu()->objectName() : a->objectName());
-    QCOMPARE(barItems, (QStringList{"File1", "Connect1", "StoreToFlash1", "MuteSiren1"}));
+    QCOMPARE(barItems,
+             (QStringList{"File1", "Connect1", "StoreToFlash1", "MuteSiren1", "Help1"}));
 
     // Bound items follow their action's enabled state and caption, and run it.
     auto* connect = Find<QAction>(&w, "Action2");
@@ -706,7 +719,7 @@ void TestApp::actionsAndBoundItems() {
     connect->setEnabled(true);
     QVERIFY(connectItem->isEnabled());
     connect->setText("Disconnect");
-    QCOMPARE(connectItem->text(), QString("Disconnect"));
+    QCOMPARE(connectItem->text(), QString("&Disconnect"));
     int runs = 0;
     QObject::connect(connect, &QAction::triggered, [&] { ++runs; });
     connectItem->trigger();
@@ -759,13 +772,25 @@ void TestApp::actionBarFollowsItsActions() {
     QVERIFY(buttonFor("Action1")->isEnabled());
     QCOMPARE(buttonFor("Action2")->iconSize(), QSize(24, 24));
 
+    // Connect and Disconnect keep their key in both captions, on the action
+    // bar (Alt+N) and on the menu bar (Alt+C, Alt+D).
     auto* connect = Find<QAction>(&w, "Action2");
+    int connects = 0;
+    QObject::connect(connect, &QAction::triggered, [&] { ++connects; });
     connect->setEnabled(true);
     QVERIFY(buttonFor("Action2")->isEnabled());
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTest::keyClick(&w, Qt::Key_C, Qt::AltModifier);
+    QTRY_COMPARE(connects, 1);
     connect->setText("Disconnect");
-    QCOMPARE(buttonFor("Action2")->text(), QString("Disconnect"));
+    QCOMPARE(buttonFor("Action2")->text(), QString("Disco&nnect"));
+    QTest::keyClick(&w, Qt::Key_N, Qt::AltModifier);
+    QTRY_COMPARE(connects, 2);
+    QTest::keyClick(&w, Qt::Key_D, Qt::AltModifier);
+    QTRY_COMPARE(connects, 3);
     connect->setText("Connect");
-    QCOMPARE(buttonFor("Action2")->text(), QString("Connect"));
+    QCOMPARE(buttonFor("Action2")->text(), QString("Co&nnect"));
     connect->setEnabled(false);
     QVERIFY(!buttonFor("Action2")->isEnabled());
 
@@ -1213,6 +1238,48 @@ void TestApp::muteSirenSilencesTheSoundOnly() {
     subsystems.LiveStatusReport(alarm.data());
     QVERIFY(siren.SirenPlaying());
     siren.MediaPlayer1Notify();
+}
+
+// The caption offers what a click does; the menu bar, which cannot show the
+// item pressed, also says the sound is off.
+void TestApp::muteCaptionSaysWhatAClickDoes() {
+    Form f;
+    TMainForm& w = f.form;
+    w.show();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* mute = Find<QAction>(&w, "MuteSiren1");
+    auto* barItem = Find<QAction>(&w, "ActionMainMenuBar1_MuteSiren1");
+    QCOMPARE(mute->text(), QString("&Mute Siren"));
+    QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
+    QTRY_VERIFY(mute->isChecked());
+    QCOMPARE(mute->text(), QString("&Sound Siren (muted)"));
+    QCOMPARE(barItem->text(), QString("&Sound Siren"));
+    QVERIFY(barItem->isChecked());
+    QTest::keyClick(&w, Qt::Key_M, Qt::ControlModifier);
+    QTRY_VERIFY(!mute->isChecked());
+    QCOMPARE(mute->text(), QString("&Mute Siren"));
+    QCOMPARE(barItem->text(), QString("&Mute Siren"));
+}
+
+void TestApp::aboutNamesTheVersionAndTheLicence() {
+    Form f;
+    TMainForm& w = f.form;
+    auto* help = Find<QMenu>(&w, "Help1");
+    QCOMPARE(help->title(), QString("&Help"));
+    QCOMPARE(help->actions().size(), 1);
+    QCOMPARE(help->actions()[0]->text(), QString("&About..."));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    help->actions()[0]->trigger();
+    QVERIFY2(shown.contains(QRegularExpression("Version \\d+\\.\\d+")), qPrintable(shown));
+    QVERIFY(shown.contains("MIT License"));
+    QVERIFY(shown.contains("GNU Lesser General Public License"));
 }
 
 QTEST_MAIN(TestApp)

@@ -561,13 +561,36 @@ private slots:
         sent();
         QVERIFY(view->Unstored().Any());
 
+        // What the detector holds after these writes: pulses 4, and the
+        // PWM it reported itself.
+        Payload held = SamplePayload();
+        held[4] = 4;
+        std::copy(std::begin(pwm), std::end(pwm), held.begin() + 15);
         QSignalSpy stored(view.get(), &ConfigView::StoredToFlash);
+        QSignalSpy failed(view.get(), &ConfigView::StoreFailed);
         view->Action4Execute();
         sent();
         QVERIFY(view->Unstored().Any()); // not read back yet
-        Receive(SamplePayload());
+        Receive(held);
         QCOMPARE(stored.count(), 1);
         QVERIFY(!view->Unstored().Any());
+        QVERIFY(messages.isEmpty());
+
+        // A store whose read-back is not what was stored is told, and the
+        // change counts as unstored.
+        Ctl<QScrollBar>("ScrollBar_MW_NPulse")->setValue(6);
+        sent();
+        view->Action4Execute();
+        sent();
+        Receive(held);
+        QCOMPARE(stored.count(), 1);
+        QCOMPARE(failed.count(), 1);
+        QVERIFY(view->Unstored().Any());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].startsWith("Store To Flash did not complete: the configuration the "
+                                        "detector read back differs"),
+                 qPrintable(messages[0]));
+        messages.clear();
 
         // A store whose read-back was lost with the link is not taken as done.
         Ctl<QScrollBar>("ScrollBar_MW_NPulse")->setValue(5);
@@ -577,7 +600,11 @@ private slots:
         view->ConnectionLost();
         Receive(SamplePayload());
         QCOMPARE(stored.count(), 1);
+        QCOMPARE(failed.count(), 2);
         QVERIFY(view->Unstored().Any());
+        QCOMPARE(messages.size(), 1);
+        QVERIFY2(messages[0].contains("the link to the detector was lost before"),
+                 qPrintable(messages[0]));
     }
 
     void lensPresetsMoveTheirChannel() {

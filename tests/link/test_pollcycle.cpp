@@ -76,7 +76,10 @@ struct Rig {
     TFormCom formCom;
     RecordingSink sink;
     LinkController link;
+    // Each message's first line (the documented text), and its second line
+    // (the port and what to check) apart.
     QStringList messages;
+    QStringList advice;
     QStringList logText;
     QStringList logClass;
 
@@ -88,14 +91,17 @@ struct Rig {
                &formCom, sink) {
         action2.setEnabled(false);
         action4.setEnabled(false);
-        statusBar.setPanelWidths({100, 400, 200, 50});
+        statusBar.setPanelWidths({100, 400, 200, 50, 110, 149});
         statusBar.setPanelText(0, "Disconnect");
         progress.setRange(0, 100);
         progress.setValue(0);
         pages.addTab(new QWidget, "VIEW");
         pages.addTab(new QWidget, "LOGS");
         timer2.setInterval(10);
-        link.ShowMessage = [this](const QString& text) { messages << text; };
+        link.ShowMessage = [this](const QString& text) {
+            messages << text.section(QLatin1Char('\n'), 0, 0);
+            advice << text.section(QLatin1Char('\n'), 1);
+        };
         link.LogError = [this](const std::exception* error, const QString& text) {
             logClass << (error ? LoggedErrorFrom(*error).className : QString());
             logText << text;
@@ -349,6 +355,84 @@ private slots:
         QCOMPARE(rig.sink.config.size(), 2);
     }
 
+    // A failure's message keeps its documented first line and adds the port
+    // and what to check; the port panel keeps naming the failed port until
+    // another one is chosen, and a failed open is logged with its port.
+    void failureNamesThePortAndTheNextStep() {
+        Rig rig;
+        rig.choosePort();
+        rig.formCom.ChoosePort("/nonexistent/ttyNOPE");
+        rig.connectNow();
+        QCOMPARE(rig.messages, QStringList{"No such file or directory"});
+        QCOMPARE(rig.advice, QStringList{"Port /nonexistent/ttyNOPE does not exist. Check that the "
+                                         "adapter is plugged in and choose the detector's port "
+                                         "in SetUp COM."});
+        QCOMPARE(rig.logText, QStringList{"/nonexistent/ttyNOPE: No such file or directory"});
+        QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel),
+                 QString("/nonexistent/ttyNOPE"));
+        rig.formCom.ChoosePort(QString::fromStdString(rig.peer.SlavePath()));
+        QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel), QString());
+
+        // A detector that falls silent.
+        rig.messages.clear();
+        rig.advice.clear();
+        rig.connectNow();
+        for (int i = 0; i < 6; ++i)
+            rig.tick();
+        QCOMPARE(rig.messages, QStringList{"Error Time Out"});
+        const QString port = QString::fromStdString(rig.peer.SlavePath());
+        QCOMPARE(rig.advice, QStringList{"Port " + port +
+                                         ": the detector did not answer. Check the cable, the "
+                                         "power and the port."});
+        QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel), port);
+    }
+
+    // Six unusable answers in a row are told on the status bar, and the
+    // text goes at the next usable answer; polling goes on throughout.
+    // Reports 7 and 11 to the live-status request are not damage.
+    void unusableAnswersAreToldAfterSixInARow() {
+        Rig rig;
+        std::atomic<int> mode{0}; // 0 good, 1 bad checksum, 2 report 7, 3 report 11
+        rig.peer.StartResponder([&](const Bytes& r) {
+            PeerScript s = Answer(r);
+            if (s.empty() || r[3] != 0x08 || mode == 0)
+                return s;
+            if (mode == 1)
+                s[0].bytes[s[0].bytes.size() - 2] ^= 0x5A;
+            else
+                s[0].bytes = MakeReport(mode == 2 ? 7 : 11, Payload(58, 1));
+            return s;
+        });
+        rig.choosePort(100);
+        rig.connectNow();
+        rig.tick(); // the configuration
+        const auto news = [&] { return rig.statusBar.panelText(LinkController::NewsPanel); };
+        QCOMPARE(news(), QString());
+        mode = 1;
+        for (int i = 0; i < 5; ++i)
+            rig.tick();
+        QCOMPARE(news(), QString());
+        rig.tick();
+        QCOMPARE(news(), QString("Answers unusable: 6 in a row (bad checksum)"));
+        for (int i = 0; i < 6; ++i)
+            rig.tick();
+        QCOMPARE(news(), QString("Answers unusable: 12 in a row (bad checksum)"));
+        mode = 0;
+        rig.tick();
+        QCOMPARE(news(), QString());
+
+        mode = 2;
+        for (int i = 0; i < 6; ++i)
+            rig.tick();
+        QCOMPARE(news(), QString("No live status: 6 answers in a row (report 7)"));
+        mode = 3;
+        rig.tick();
+        QCOMPARE(news(), QString("No live status: 7 answers in a row (report 11)"));
+        QVERIFY(rig.messages.isEmpty());
+        QVERIFY(rig.timer2.isActive() || rig.link.PortOpen());
+        QCOMPARE(rig.link.RetryCount(), 0);
+    }
+
     void pageChangesChooseTheRequest() {
         Rig rig;
         // Disconnected: a page change changes nothing.
@@ -369,11 +453,13 @@ private slots:
         QVERIFY(rig.peer.WaitIdle(1000));
         const auto sent = rig.peer.Requests();
         QCOMPARE(int(sent.size()), 4);
-        QCOMPARE(sent[0], ConfigRequest); // repeats until the page changes
-        QCOMPARE(sent[1], ConfigRequest);
+        // The configuration first; once it is shown the page reads its
+        // event log without waiting for a page change.
+        QCOMPARE(sent[0], ConfigRequest);
+        QCOMPARE(sent[1], EventRequest);
         QCOMPARE(sent[2], EventRequest);
         QCOMPARE(sent[3], LiveRequest);
-        QCOMPARE(rig.sink.events.size(), 1);
+        QCOMPARE(rig.sink.events.size(), 2);
     }
 
     void receiveTimeOutIsReadLiveFromTheDialog() {

@@ -37,12 +37,12 @@ DetectorConfig KnownRecord() {
         0x01, 0xC2, 23,   7,    3,    0,  // MW: threshold 450, speed 23, rate 7, pulses 3
         0x02, 0x6C, 31,   9,    4,    0,  // high PIR: 620, 31, 9, 4
         0x00, 0x37, 17,   2,    5,    0,  // low PIR: 55, 17, 2, 5
-        0xA0, 0x00, 0x40, 0x06,           // PWM duty 160 (10.0 %), period 1600 (10,000 KHz)
+        0xA0, 0x00, 0x40, 0x06,           // PWM duty 160 (10.0 %), period 1600 (10.0 kHz)
         0x81, 0x08,                       // Mw, Led ON, temperature compensation
         0,    0,    0,    0,              // reserved
         0x1F, 0x40, 1,    0,    0x17,     // Out #1: 8000 ms, OR, enabled, MW + A. Pir, NO
         0x09, 0xC4, 9,    0,    0x08,     // Out #2: 2500 ms, code 9, disabled, U. Pir, NC
-        0x03, 0xE8, 3,    0,    0x01, 0}; // Out #3: 1000 ms, MASK, enabled
+        0x27, 0x10, 3,    0,    0x01, 0}; // Out #3: 10 000 ms, MASK, enabled
     std::copy(std::begin(bytes), std::end(bytes), c.Bytes.begin());
     return c;
 }
@@ -106,23 +106,28 @@ private slots:
             Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
 
         QVERIFY2(HasRow(text, {"2026-05-04 13:14:15", "/dev/ttyUSB7", "9.8"}), qPrintable(text));
-        // Channels: threshold, rate, speed, pulses, lens.
+        // Channels: threshold, rate, speed, pulses; a lens only as the tool's
+        // choice, never among the detector's settings.
         QVERIFY(HasRow(text, {"Radar", "450", "7", "23", "3"}));
-        QVERIFY(HasRow(text, {"Pir High above", "620", "9", "31", "4", "Angle"}));
-        QVERIFY(HasRow(text, {"Pir Down Under", "55", "2", "17", "5", "Vertical Curtain"}));
+        QVERIFY(HasRow(text, {"Pir High above", "620", "9", "31", "4"}));
+        QVERIFY(HasRow(text, {"Pir Down Under", "55", "2", "17", "5"}));
+        QVERIFY(!HasRow(text, {"Pir High above", "620", "9", "31", "4", "Angle"}));
+        QVERIFY(text.simplified().contains(
+            "Lens chosen in this tool (the detector does not store it): Pir High above: Angle; "
+            "Pir Down Under: Vertical Curtain."));
         QVERIFY(HasRow(text, {"Enable Mw", "on"}));
         QVERIFY(HasRow(text, {"Enable Pir High above", "off"}));
         QVERIFY(HasRow(text, {"Led ON", "on"}));
         QVERIFY(HasRow(text, {"PIR UP(Auto change N.R.)", "off"}));
-        // Outputs: a code past the last item reads as the last, seconds are
-        // rounded half to even and held in the bar's range.
+        // Outputs: a code past the last item reads as the last; Time AND is
+        // what the detector holds, not what a bar can show.
         QVERIFY(HasRow(text, {"Out #1", "on", "OR", "MW, A. Pir", "NO", "8 sec."}));
-        QVERIFY(HasRow(text, {"Out #2", "off", "AUTO TEST", "U. Pir", "NC", "2 sec."}));
-        QVERIFY(HasRow(text, {"Out #3", "on", "MASK", "NC", "1 sec."}));
-        QVERIFY(text.contains(QStringLiteral("DC:  10.0 %  @10KHz")) ||
-                text.contains(QStringLiteral("DC: 10.0 % @10KHz")));
-        QVERIFY(HasRow(text, {"Frequency", "10,000 KHz"}) ||
-                HasRow(text, {"Frequency", "10000 KHz"}));
+        QVERIFY(HasRow(text, {"Out #2", "off", "AUTO TEST", "U. Pir", "NC", "2.5 sec."}));
+        QVERIFY(HasRow(text, {"Out #3", "on", "MASK", "NC", "10 sec."}));
+        // The microwave PWM in its real units.
+        QVERIFY(HasRow(text, {"Duty", "10.0 %"}));
+        QVERIFY(HasRow(text, {"Frequency", "10.0 kHz"}));
+        QVERIFY(!text.contains("KHz"));
         // Live readings and lamps.
         QVERIFY(HasRow(text, {"Radar level", "333"}));
         QVERIFY(HasRow(text, {"Ntc", "-7°C"}));
@@ -149,6 +154,22 @@ private slots:
         const QString text = Run(QStringLiteral("pdftotext"), {pdf, "-"});
         QVERIFY(text.contains(QStringLiteral("The event log was not read in this session.")));
         QVERIFY(!text.contains(QStringLiteral("ALLARM")));
+    }
+
+    // A report made after the link failed says when it was lost; without a
+    // lens chosen, no lens is named.
+    void reportAfterALinkFailureSaysWhen() {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("site.pdf"));
+        ReportFacts facts = KnownFacts(false);
+        facts.LinkLost = QDateTime(QDate(2026, 5, 4), QTime(13, 12, 0));
+        facts.Lenses = {};
+        QCOMPARE(WriteReportPdf(pdf, facts), QString());
+        const QString text = Run(QStringLiteral("pdftotext"), {pdf, "-"}).simplified();
+        QVERIFY2(text.contains(QStringLiteral("The link to the detector was lost at 2026-05-04 "
+                                              "13:12:00; this report tells what was read before.")),
+                 qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("Lens")));
     }
 
     void unwritableTargetLeavesTheOldFileWhole() {
