@@ -5,6 +5,7 @@
 // recorders; the error log is the real one, written to a temporary folder.
 
 #include "ComSetup.h"
+#include "ConfigFile.h"
 #include "ConfigView.h"
 #include "ErrorLog.h"
 #include "EventLog.h"
@@ -42,6 +43,13 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QPushButton>
+#include <QMessageBox>
+#include <QLineEdit>
+#include <QApplication>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,7 +85,12 @@ public:
         link = &subsystems->Link();
         config = &subsystems->Config();
         live = &subsystems->Live();
-        link->ShowMessage = [this](const QString& text) { messages << text; };
+        // The documented first line of each message, and apart from it the
+        // line that names the port and what to check.
+        link->ShowMessage = [this](const QString& text) {
+            messages << text.section(QLatin1Char('\n'), 0, 0);
+            advice << text.section(QLatin1Char('\n'), 1);
+        };
         link->LogError = [this](const std::exception* error, const QString& text) {
             std::optional<LoggedError> logged;
             if (error)
@@ -163,6 +176,7 @@ public:
     ConfigView* config = nullptr;
     LiveView* live = nullptr;
     QStringList messages;
+    QStringList advice;
     QList<int> exits;
     QString chosenFile;
     QList<ConfigView::FileDialogKind> fileDialogs;
@@ -197,6 +211,53 @@ void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, cons
     g_previousHandler(type, context, text);
 }
 
+// A person's ways into the window: a click on an action bar item or on a
+// page's tab, and typing a port name into the port setup.
+void ClickBarItem(TMainForm* form, const char* action) {
+    auto* bar = FindControl<QToolBar>(form, "ActionMainMenuBar1");
+    auto* item = FindControl<QAction>(bar, (QByteArray("ActionMainMenuBar1_") + action).constData());
+    QTest::mouseClick(bar->widgetForAction(item), Qt::LeftButton);
+}
+
+void ClickPage(TMainForm* form, int page) {
+    QTabBar* tabs = FindControl<QTabWidget>(form, "PageControl1")->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(page).center());
+}
+
+void TypePort(TMainForm* form, TFormCom* formCom, const QString& port) {
+    ClickBarItem(form, "Action3");
+    QLineEdit* field = FindControl<QComboBox>(formCom, "ComboBox1")->lineEdit();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(field, port);
+    QTest::mouseClick(FindControl<QPushButton>(formCom, "Button_OK"), Qt::LeftButton);
+}
+
+// A detector's configuration in its flash, as the simulator keeps it.
+bool WriteFlash(const QString& path, int pir1Range, int pir1Tconv, int pir1Nconv) {
+    DetectorConfig c;
+    const auto channel = [&c](int ch, int range, int tconv, int nconv, int pulses) {
+        const int at = DetectorConfig::ChannelOffset(ch);
+        c.Bytes[at] = static_cast<std::uint8_t>(range >> 8);
+        c.Bytes[at + 1] = static_cast<std::uint8_t>(range & 0xFF);
+        c.Bytes[at + 2] = static_cast<std::uint8_t>(tconv);
+        c.Bytes[at + 3] = static_cast<std::uint8_t>(nconv);
+        c.Bytes[at + 4] = static_cast<std::uint8_t>(pulses);
+    };
+    channel(DetectorConfig::ChannelMw, 300, 20, 5, 3);
+    channel(DetectorConfig::ChannelPir1, pir1Range, pir1Tconv, pir1Nconv, 4);
+    channel(DetectorConfig::ChannelPir2, 100, 20, 5, 3);
+    c.Bytes[18] = 160; // PWM duty and period, low byte first
+    c.Bytes[20] = 0x40;
+    c.Bytes[21] = 0x06;
+    c.Bytes[22] = 0x07; // the three technologies enabled
+    for (int out = 0; out < DetectorConfig::OutputCount; ++out) {
+        c.SetTimeAnd(out, 3000);
+        c.SetOutFlag(out, OutEnable, true);
+        c.SetOutFlag(out, OutMw, true);
+    }
+    return QDir().mkpath(QFileInfo(path).path()) && WriteConfigFile(path, c).isEmpty();
+}
+
 } // namespace
 
 class TestEndToEnd : public QObject {
@@ -227,6 +288,8 @@ private slots:
     void exitClosesThePortAndEndsAfterTheFade();
     void controlsAndReadoutsShowWhatCanAct();
     void unstoredChangesAreAskedAboutOnce();
+    void nextDetectorShowsOnlyWhatItHolds();
+    void storeAfterTheLinkFailedIsTold();
 };
 
 void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
@@ -982,7 +1045,8 @@ void TestEndToEnd::controlsAndReadoutsShowWhatCanAct() {
     QVERIFY(p.Start({"--fault", "bad-checksum"}));
     const char* const controls[] = {"TrackBar_MW_TRange",    "ScrollBar_Pir1_Tconv",
                                     "ScrollBar_Pir2_NPulse", "ComboBox_Pir1_Lens",
-                                    "CheckBox_EN_LED",       "CheckBox_Out1Mw"};
+                                    "CheckBox_EN_LED",       "CheckBox_Out1Mw",
+                                    "Label_MW_TRange"};
     const char* const readouts[] = {"ProgressBar1", "Shape_Mw", "Shape_Out1State",
                                     "ProgressBar_Temperatura", "Label_Acc_X"};
     const auto enabled = [&](const auto& names) {
@@ -1029,7 +1093,7 @@ void TestEndToEnd::controlsAndReadoutsShowWhatCanAct() {
     QCOMPARE(enabled(readouts), QStringList());
     QVERIFY(!p.graph->imgScreen->isEnabled());
     QCOMPARE(actions(), (QList<bool>{false, false, true}));
-    QCOMPARE(status->panelText(LinkController::PortPanel), QString());
+    QCOMPARE(status->panelText(LinkController::PortPanel), p.sim.LinkPath()); // the port that failed
     QVERIFY(!p.Control<QCheckBox>("CheckBox_Out1Mw")->testAttribute(Qt::WA_ForceDisabled));
     QVERIFY(p.Control<QCheckBox>("CheckBox_Out3Mw")->testAttribute(Qt::WA_ForceDisabled));
 
@@ -1081,22 +1145,199 @@ void TestEndToEnd::unstoredChangesAreAskedAboutOnce() {
     QVERIFY(!connected());
     QCOMPARE(p.sim.CountUnread("configuration stored"), 0);
 
-    // Stored, then on to the port setup; the store is confirmed on screen.
+    // The port setup leaves no detector and asks nothing; the store panel
+    // says the change is not stored, as the question does.
     QVERIFY(p.PressConnect());
     QVERIFY(p.LiveStatuses(3));
     QVERIFY(change());
     QVERIFY(p.LiveStatuses(2));
-    answers << UnstoredChangesQuestion::Answer::StoreToFlash;
+    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
     p.Action("Action3")->trigger();
-    QCOMPARE(asked.size(), 3);
-    QVERIFY(!p.windows->formCom->isVisible()); // not before the store is done
-    QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
-    QTRY_VERIFY_WITH_TIMEOUT(p.windows->formCom->isVisible(), 3000);
-    QVERIFY(status->panelText(5).startsWith("Stored to flash "));
+    QCOMPARE(asked.size(), 2);
+    QVERIFY(p.windows->formCom->isVisible());
+    p.windows->formCom->hide();
+
+    // Stored, then disconnected once the store is confirmed on screen.
+    answers << UnstoredChangesQuestion::Answer::StoreToFlash;
     disconnect();
-    QVERIFY(!connected());
     QCOMPARE(asked.size(), 3);
+    QVERIFY(connected()); // not before the store is done
+    QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(!connected(), 3000);
+    QVERIFY(status->panelText(5).startsWith("Stored to flash "));
     QVERIFY(p.messages.isEmpty());
+}
+
+// Going from one detector to the next, the window shows only what the next
+// one holds: the LOGS page is cleared at Connect and reads its log without a
+// page change, the lens lists go back to "User" so nothing clamps the next
+// detector's settings, and every stale readout looks stale meanwhile.
+void TestEndToEnd::nextDetectorShowsOnlyWhatItHolds() {
+    Program p;
+    QVERIFY(p.Start());
+    QTemporaryDir otherDir;
+    SimProcess other(otherDir.path());
+    // Outside the ranges of the "Horizontal Curtain" lens (speed up to 27,
+    // rate up to 12, threshold up to 440).
+    QVERIFY(WriteFlash(other.StatePath(), 600, 40, 3));
+    QVERIFY(other.Start());
+    auto* grid = p.Control<StringGrid>("StringGrid1");
+    auto* lens = p.Control<QComboBox>("ComboBox_Pir1_Lens");
+    auto* thresholdLabel = p.Control<QLabel>("Label_Pir1_TRange");
+    const auto gridEmpty = [&] {
+        for (int row = 1; row < grid->rowCount(); ++row)
+            for (int col = 1; col < grid->columnCount(); ++col)
+                if (!grid->cell(col, row).isEmpty())
+                    return false;
+        return true;
+    };
+
+    // Detector A: a lens chosen for the high PIR, then its event log read.
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    lens->setFocus();
+    QTest::keyClick(lens, Qt::Key_Down);
+    QTest::keyClick(lens, Qt::Key_Down);
+    QCOMPARE(lens->currentText(), QString("Horizontal Curtain"));
+    QVERIFY(p.sim.NextWrite());
+    ClickPage(p.form, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!gridEmpty(), 3000);
+    QVERIFY(grid->isEnabled());
+
+    // Disconnect, leaving the lens's writes unstored: the table greys like
+    // every other readout.
+    p.form->GetSubsystems()->UnstoredQuestion().Ask = [](const QString&, bool) {
+        return UnstoredChangesQuestion::Answer::LeaveUnstored;
+    };
+    ClickBarItem(p.form, "Action2");
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    QVERIFY(!grid->isEnabled());
+    QVERIFY(!thresholdLabel->isEnabled());
+
+    // Detector C, connected while LOGS is shown: nothing of A's log is left,
+    // and C's log comes without a page change.
+    TypePort(p.form, p.windows->formCom, other.LinkPath());
+    ClickBarItem(p.form, "Action2");
+    QCOMPARE(p.Action("Action2")->text(), QString("Disconnect"));
+    QVERIFY(gridEmpty());
+    QVERIFY(!grid->isEnabled());
+    QVERIFY(!thresholdLabel->isEnabled()); // the configuration is still being read
+    QVERIFY(!p.Control<TrackBar>("TrackBar_PIR1_TRange")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(grid->isEnabled() && !gridEmpty(), 3000);
+    QCOMPARE(p.Control<QTabWidget>("PageControl1")->currentIndex(), 1);
+
+    // The lens lists read "User" and C's settings stand unclamped.
+    QCOMPARE(lens->currentText(), QString("User"));
+    QCOMPARE(p.Control<QComboBox>("ComboBox_Pir2_Lens")->currentText(), QString("User"));
+    QVERIFY(thresholdLabel->isEnabled());
+    QCOMPARE(thresholdLabel->text(), QString("600"));
+    const std::optional<SimSettings> held = other.Settings();
+    QVERIFY(held);
+    QCOMPARE(held->Pir1, (SimChannel{600, 40, 3, 4}));
+    ClickPage(p.form, 0);
+    auto* pulses = p.Control<QScrollBar>("ScrollBar_MW_NPulse");
+    pulses->setFocus();
+    QTest::keyClick(pulses, pulses->value() < pulses->maximum() ? Qt::Key_Right : Qt::Key_Left);
+    const std::optional<SimSettings> written = other.NextWrite();
+    QVERIFY(written);
+    QCOMPARE(written->Pir1, held->Pir1);
+    QVERIFY(written->Mw.NPulse != held->Mw.NPulse);
+    QVERIFY(p.messages.isEmpty());
+}
+
+// Store To Flash is offered only while the link is up; chosen after the link
+// failed it says that nothing was stored. The store panel, the question and
+// the report agree with what happened.
+void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
+    Program p;
+    QVERIFY(p.Start());
+    auto* status = p.Control<PanelStatusBar>("StatusBar_form");
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    auto* led = p.Control<QCheckBox>("CheckBox_EN_LED");
+    led->setFocus();
+    QTest::keyClick(led, Qt::Key_Space);
+    QVERIFY(p.sim.NextWrite());
+    QVERIFY(p.LiveStatuses(2));
+    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
+
+    // The real question: the link fails while it is open, and the store
+    // choice goes from it.
+    QStringList before, after;
+    QString afterText;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        const auto shown = [box] {
+            QStringList texts;
+            for (QAbstractButton* b : box->buttons())
+                if (b->isVisible())
+                    texts << b->text();
+            return texts;
+        };
+        before = shown();
+        p.sim.Command("fault silent", "ok fault silent");
+        Program::WaitUntil([&] { return !p.messages.isEmpty(); }, 3000);
+        after = shown();
+        afterText = box->text();
+        box->reject();
+    });
+    ClickBarItem(p.form, "Action2");
+    QVERIFY2(before.contains("Store To Flash"), qPrintable(before.join('|')));
+    QCOMPARE(p.messages, QStringList{"Error Time Out"});
+    QVERIFY2(!after.contains("Store To Flash") && after.contains("Leave Unstored"),
+             qPrintable(after.join('|')));
+    QVERIFY(afterText.contains("cannot be stored"));
+
+    // Chosen anyway (a question answered as the link went): told, and still
+    // unstored.
+    Subsystems& subsystems = *p.form->GetSubsystems();
+    subsystems.UnstoredQuestion().Ask = [](const QString&, bool) {
+        return UnstoredChangesQuestion::Answer::StoreToFlash;
+    };
+    subsystems.UnstoredQuestion().Confirm([] {}, "exits");
+    QCOMPARE(p.messages.size(), 2);
+    QVERIFY2(p.messages[1].startsWith("Store To Flash did not complete: the link to the detector "
+                                      "is down"),
+             qPrintable(p.messages[1]));
+    QVERIFY(p.config->Unstored().Any());
+    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
+    QCOMPARE(status->panelText(LinkController::PortPanel), p.sim.LinkPath());
+    QVERIFY(p.advice[0].contains(p.sim.LinkPath()));
+
+    // The report of the detector just seen is still there, says when the
+    // link was lost, and is offered under a name from the date and time.
+    SaveReport& report = subsystems.Report();
+    QVERIFY(report.Available());
+    QVERIFY(report.Facts().LinkLost.isValid());
+    QString suggested;
+    const QString target = p.dir.filePath("site.pdf");
+    report.ChooseFile = [&](const QString& name) {
+        suggested = name;
+        return target;
+    };
+    report.SaveReport1Execute();
+    QVERIFY2(QRegularExpression("^report-\\d{4}-\\d{2}-\\d{2}-\\d{4}\\.pdf$").match(suggested).hasMatch(),
+             qPrintable(suggested));
+    QVERIFY(QFile::exists(target));
+    QCOMPARE(status->panelText(LinkController::NewsPanel),
+             "Saved to " + QDir::toNativeSeparators(target));
+
+    // Connecting to another port leaves that detector: asked, in words
+    // that say so.
+    QString asked;
+    subsystems.UnstoredQuestion().Ask = [&](const QString& text, bool canStore) {
+        asked = text;
+        return canStore ? UnstoredChangesQuestion::Answer::StoreToFlash
+                        : UnstoredChangesQuestion::Answer::Cancel;
+    };
+    TypePort(p.form, p.windows->formCom, p.dir.filePath("elsewhere"));
+    QCOMPARE(status->panelText(LinkController::PortPanel), QString()); // another port chosen
+    ClickBarItem(p.form, "Action2");
+    QVERIFY2(asked.contains("Leave Unstored connects to " + p.dir.filePath("elsewhere")),
+             qPrintable(asked));
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect")); // cancelled
 }
 
 QTEST_MAIN(TestEndToEnd)
