@@ -23,7 +23,8 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
     connect(SaveReport1, &QAction::triggered, this, &SaveReport::SaveReport1Execute);
     connect(m_src.Link, &LinkController::StateChanged, this, &SaveReport::LinkStateChanged);
     for (int pir = 0; pir < 2; ++pir)
-        connect(m_lens[pir], &QComboBox::activated, this, [this, pir] { m_lensChosen[pir] = true; });
+        connect(m_lens[pir], &QComboBox::activated, this,
+                [this, pir] { m_lensChosen[pir] = true; });
     // The state can change with every poll tick; it is brought up to date
     // where it is seen, when the File menu opens.
     if (auto* file = m_src.Form->findChild<QMenu*>(QStringLiteral("File1")))

@@ -25,7 +25,8 @@ namespace {
 // otherwise empty last of the four, and the time of the last store.
 constexpr int SoundPanel = 3;
 constexpr int StoredPanel = 5;
-const QString UnstoredSince = QStringLiteral("Unstored changes since ");
+// Short enough for its panel beside the port.
+const QString UnstoredSince = QStringLiteral("Unstored since ");
 
 } // namespace
 

@@ -184,8 +184,8 @@ void TMainForm::BuildActionBar() {
 // action bar, Alt+C or Alt+D on the menu bar (the keys differ, so neither
 // shadows the other).
 void TMainForm::FollowConnectCaption() {
-    QAction* barItem = ui->ActionMainMenuBar1->findChild<QAction*>(
-        QStringLiteral("ActionMainMenuBar1_Action2"));
+    QAction* barItem =
+        ui->ActionMainMenuBar1->findChild<QAction*>(QStringLiteral("ActionMainMenuBar1_Action2"));
     const auto follow = [this, barItem] {
         const bool connect = ui->Action2->text() != QLatin1String("Disconnect");
         ui->Connect1->setText(connect ? QStringLiteral("&Connect") : QStringLiteral("&Disconnect"));

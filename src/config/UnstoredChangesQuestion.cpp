@@ -10,8 +10,8 @@ QString UnstoredChangesQuestion::Text(const QString& next, bool canStore) {
     QString text = QStringLiteral("The detector has changes that are not stored in its flash "
                                   "memory. They are lost when it loses power.\n\n");
     if (canStore)
-        text += QStringLiteral("Store To Flash stores them, then %1; Leave Unstored %1 now.")
-                    .arg(next);
+        text +=
+            QStringLiteral("Store To Flash stores them, then %1; Leave Unstored %1 now.").arg(next);
     else
         text += QStringLiteral("The link to the detector is down, so they cannot be stored from "
                                "here. Leave Unstored %1 now.")
@@ -39,8 +39,12 @@ void UnstoredChangesQuestion::Abandon() {
         m_storeButton->setEnabled(false);
         m_storeButton->hide();
     }
+    // Whatever the step was, the link it was to leave is gone already.
     if (m_box)
-        m_box->setText(Text(m_next, false));
+        m_box->setText(QStringLiteral("The detector has changes that are not stored in its "
+                                      "flash memory. They are lost when it loses power.\n\nThe "
+                                      "link to the detector was lost, so they can no longer be "
+                                      "stored from here."));
 }
 
 void UnstoredChangesQuestion::Confirm(std::function<void()> proceed, const QString& next) {

@@ -71,8 +71,8 @@ void UnusableAnswers::Accepted(std::uint8_t requestCode, std::uint8_t reportType
     ++m_inARow;
     // Reports that carry no live status are answers the detector may give
     // to that request; nothing is damaged.
-    m_noLiveStatus = requestCode == Command::CmdLiveStatus &&
-                     reportType != Command::ReportConfig && reportType != Command::ReportEventLog;
+    m_noLiveStatus = requestCode == Command::CmdLiveStatus && reportType != Command::ReportConfig &&
+                     reportType != Command::ReportEventLog;
     m_reason = QStringLiteral("report %1 instead of %2").arg(reportType).arg(requestCode);
     if (m_noLiveStatus)
         m_reason = QStringLiteral("report %1").arg(reportType);
@@ -88,6 +88,8 @@ QString UnusableAnswers::StatusText() const {
     if (m_inARow < TellAfter)
         return {};
     if (m_noLiveStatus)
-        return QStringLiteral("No live status: %1 answers in a row (%2)").arg(m_inARow).arg(m_reason);
+        return QStringLiteral("No live status: %1 answers in a row (%2)")
+            .arg(m_inARow)
+            .arg(m_reason);
     return QStringLiteral("Answers unusable: %1 in a row (%2)").arg(m_inARow).arg(m_reason);
 }

@@ -53,8 +53,8 @@ LinkController::LinkController(const Controls& controls, TFormCom* formCom, Repo
     };
     connect(m_ui.Timer2, &QTimer::timeout, this, &LinkController::Timer2Timer);
     // A port that failed stays named until the user chooses another.
-    if (auto* ports = m_formCom ? m_formCom->findChild<QComboBox*>(QStringLiteral("ComboBox1"))
-                                : nullptr)
+    if (auto* ports =
+            m_formCom ? m_formCom->findChild<QComboBox*>(QStringLiteral("ComboBox1")) : nullptr)
         connect(ports, &QComboBox::editTextChanged, this, [this] {
             if (m_failedPortShown && !m_connected) {
                 m_failedPortShown = false;

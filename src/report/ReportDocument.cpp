@@ -222,10 +222,8 @@ void Configuration(ReportWriter& out, const ReportFacts& f) {
     QList<QStringList> channels;
     for (int ch = 0; ch < DetectorConfig::ChannelCount; ++ch) {
         // The labels show the received numbers as they are, unclamped.
-        channels << QStringList{ChannelCaption(ch),
-                                QString::number(c.TRange(ch)),
-                                QString::number(c.Nconv(ch)),
-                                QString::number(c.Tconv(ch)),
+        channels << QStringList{ChannelCaption(ch), QString::number(c.TRange(ch)),
+                                QString::number(c.Nconv(ch)), QString::number(c.Tconv(ch)),
                                 QString::number(c.NPulse(ch))};
     }
     out.Table({QStringLiteral("Channel"), QStringLiteral("Threshold"), QStringLiteral("Rate"),

@@ -441,10 +441,12 @@ void TestApp::designStates() {
     for (int c = 2; c < 10; ++c)
         QCOMPARE(grid->columnWidth(c), widths[c]);
     QCOMPARE(grid->columnWidth(0) + grid->columnWidth(1), widths[0] + widths[1]);
-    const int cellMargin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    const int cellMargin =
+        grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
     QVERIFY(grid->columnWidth(1) >=
             QFontMetrics(grid->font()).horizontalAdvance("Fail DOWN PIR") + 2 * cellMargin + 1);
-    QVERIFY(grid->columnWidth(0) >= QFontMetrics(grid->font()).horizontalAdvance("10 ") + 2 * cellMargin);
+    QVERIFY(grid->columnWidth(0) >=
+            QFontMetrics(grid->font()).horizontalAdvance("10 ") + 2 * cellMargin);
     for (int r = 0; r < 11; ++r)
         QCOMPARE(grid->rowHeight(r), 24);
     QVERIFY(grid->font().bold());
@@ -709,8 +711,7 @@ void TestApp::actionsAndBoundItems() {
     QStringList barItems;
     for (QAction* a : Find<QMenuBar>(&w, "MainMenu1")->actions())
         barItems << (a->menu() ? a->menu()->objectName() : a->objectName());
-    QCOMPARE(barItems,
-             (QStringList{"File1", "Connect1", "StoreToFlash1", "MuteSiren1", "Help1"}));
+    QCOMPARE(barItems, (QStringList{"File1", "Connect1", "StoreToFlash1", "MuteSiren1", "Help1"}));
 
     // Bound items follow their action's enabled state and caption, and run it.
     auto* connect = Find<QAction>(&w, "Action2");

@@ -29,29 +29,29 @@
 #include "UnstoredChangesQuestion.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSet>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-#include <QPushButton>
-#include <QMessageBox>
-#include <QLineEdit>
-#include <QApplication>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cerrno>
 #include <cmath>
@@ -215,7 +215,8 @@ void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, cons
 // page's tab, and typing a port name into the port setup.
 void ClickBarItem(TMainForm* form, const char* action) {
     auto* bar = FindControl<QToolBar>(form, "ActionMainMenuBar1");
-    auto* item = FindControl<QAction>(bar, (QByteArray("ActionMainMenuBar1_") + action).constData());
+    auto* item =
+        FindControl<QAction>(bar, (QByteArray("ActionMainMenuBar1_") + action).constData());
     QTest::mouseClick(bar->widgetForAction(item), Qt::LeftButton);
 }
 
@@ -1043,10 +1044,9 @@ void TestEndToEnd::exitClosesThePortAndEndsAfterTheFade() {
 void TestEndToEnd::controlsAndReadoutsShowWhatCanAct() {
     Program p;
     QVERIFY(p.Start({"--fault", "bad-checksum"}));
-    const char* const controls[] = {"TrackBar_MW_TRange",    "ScrollBar_Pir1_Tconv",
-                                    "ScrollBar_Pir2_NPulse", "ComboBox_Pir1_Lens",
-                                    "CheckBox_EN_LED",       "CheckBox_Out1Mw",
-                                    "Label_MW_TRange"};
+    const char* const controls[] = {
+        "TrackBar_MW_TRange", "ScrollBar_Pir1_Tconv", "ScrollBar_Pir2_NPulse", "ComboBox_Pir1_Lens",
+        "CheckBox_EN_LED",    "CheckBox_Out1Mw",      "Label_MW_TRange"};
     const char* const readouts[] = {"ProgressBar1", "Shape_Mw", "Shape_Out1State",
                                     "ProgressBar_Temperatura", "Label_Acc_X"};
     const auto enabled = [&](const auto& names) {
@@ -1093,7 +1093,8 @@ void TestEndToEnd::controlsAndReadoutsShowWhatCanAct() {
     QCOMPARE(enabled(readouts), QStringList());
     QVERIFY(!p.graph->imgScreen->isEnabled());
     QCOMPARE(actions(), (QList<bool>{false, false, true}));
-    QCOMPARE(status->panelText(LinkController::PortPanel), p.sim.LinkPath()); // the port that failed
+    QCOMPARE(status->panelText(LinkController::PortPanel),
+             p.sim.LinkPath()); // the port that failed
     QVERIFY(!p.Control<QCheckBox>("CheckBox_Out1Mw")->testAttribute(Qt::WA_ForceDisabled));
     QVERIFY(p.Control<QCheckBox>("CheckBox_Out3Mw")->testAttribute(Qt::WA_ForceDisabled));
 
@@ -1151,7 +1152,7 @@ void TestEndToEnd::unstoredChangesAreAskedAboutOnce() {
     QVERIFY(p.LiveStatuses(3));
     QVERIFY(change());
     QVERIFY(p.LiveStatuses(2));
-    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
+    QVERIFY(status->panelText(5).startsWith("Unstored since "));
     p.Action("Action3")->trigger();
     QCOMPARE(asked.size(), 2);
     QVERIFY(p.windows->formCom->isVisible());
@@ -1259,7 +1260,7 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
     QTest::keyClick(led, Qt::Key_Space);
     QVERIFY(p.sim.NextWrite());
     QVERIFY(p.LiveStatuses(2));
-    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
+    QVERIFY(status->panelText(5).startsWith("Unstored since "));
 
     // The real question: the link fails while it is open, and the store
     // choice goes from it.
@@ -1288,7 +1289,7 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
     QCOMPARE(p.messages, QStringList{"Error Time Out"});
     QVERIFY2(!after.contains("Store To Flash") && after.contains("Leave Unstored"),
              qPrintable(after.join('|')));
-    QVERIFY(afterText.contains("cannot be stored"));
+    QVERIFY(afterText.contains("can no longer be stored"));
 
     // Chosen anyway (a question answered as the link went): told, and still
     // unstored.
@@ -1302,7 +1303,7 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
                                       "is down"),
              qPrintable(p.messages[1]));
     QVERIFY(p.config->Unstored().Any());
-    QVERIFY(status->panelText(5).startsWith("Unstored changes since "));
+    QVERIFY(status->panelText(5).startsWith("Unstored since "));
     QCOMPARE(status->panelText(LinkController::PortPanel), p.sim.LinkPath());
     QVERIFY(p.advice[0].contains(p.sim.LinkPath()));
 
@@ -1318,7 +1319,9 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
         return target;
     };
     report.SaveReport1Execute();
-    QVERIFY2(QRegularExpression("^report-\\d{4}-\\d{2}-\\d{2}-\\d{4}\\.pdf$").match(suggested).hasMatch(),
+    QVERIFY2(QRegularExpression("^report-\\d{4}-\\d{2}-\\d{2}-\\d{4}\\.pdf$")
+                 .match(suggested)
+                 .hasMatch(),
              qPrintable(suggested));
     QVERIFY(QFile::exists(target));
     QCOMPARE(status->panelText(LinkController::NewsPanel),
