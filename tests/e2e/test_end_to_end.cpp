@@ -9,6 +9,7 @@
 #include "ConfigView.h"
 #include "ErrorLog.h"
 #include "EventLog.h"
+#include "EventLogView.h"
 #include "FindControl.h"
 #include "FrameTrace.h"
 #include "GraphDrawing.h"
@@ -1326,6 +1327,15 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
     QVERIFY(QFile::exists(target));
     QCOMPARE(status->panelText(LinkController::NewsPanel),
              "Saved to " + QDir::toNativeSeparators(target));
+    // So do the configuration file and the event log's export.
+    p.chosenFile = p.dir.filePath("site.bin");
+    p.Action("FileSaveAs1")->trigger();
+    QCOMPARE(status->panelText(LinkController::NewsPanel),
+             "Saved to " + QDir::toNativeSeparators(p.chosenFile));
+    subsystems.EventLog().ChooseFile = [&] { return p.dir.filePath("log.csv"); };
+    subsystems.EventLog().ExportCsv1->trigger();
+    QCOMPARE(status->panelText(LinkController::NewsPanel),
+             "Saved to " + QDir::toNativeSeparators(p.dir.filePath("log.csv")));
 
     // Connecting to another port leaves that detector: asked, in words
     // that say so.
