@@ -212,11 +212,12 @@ void LinkController::ForgetConfiguration() {
 }
 
 // Until the configuration is on screen the controls act on nothing; the panel
-// says why. It leaves alone any other text the panel may carry.
+// says why, in place of earlier news (where a file went). Ending it leaves
+// alone any other text the panel has come to carry since.
 void LinkController::ShowReadingConfiguration(bool reading) {
     PanelStatusBar* bar = m_ui.StatusBar_form;
     const QString shown = bar->panelText(ReadingPanel);
-    if (reading && shown.isEmpty())
+    if (reading)
         bar->setPanelText(ReadingPanel, ReadingConfiguration);
     else if (!reading && shown == ReadingConfiguration)
         bar->setPanelText(ReadingPanel, QString());
