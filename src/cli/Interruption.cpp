@@ -58,8 +58,4 @@ int ExitStatus(int status) {
     return signal != 0 ? 128 + signal : status;
 }
 
-void Reset() {
-    caught.store(0);
-}
-
 } // namespace Interruption

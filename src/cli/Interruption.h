@@ -8,7 +8,13 @@
 // raises a flag. Every port job asks it between exchanges (an exchange on the
 // line is always finished: its receive is bounded by the time-out), closes
 // its port and says where it stopped; the program then ends with 128 plus
-// the signal's number. One mechanism for every face without a window.
+// the signal's number. One mechanism for every face without a window:
+//
+//     DetectorSession session(port, timeoutMs);
+//     session.StopRequested = Interruption::StopCheck();
+//     ... if (!session.ReadConfiguration(payload) && session.Interrupted())
+//             say where the job stopped and what the detector runs now;
+//     return Interruption::ExitStatus(worst); // in main, after every job
 namespace Interruption {
 
 // Catches the signals from now on. Called once, before any port is opened.
@@ -23,8 +29,5 @@ std::function<bool()> StopCheck();
 
 // `status`, or 128 + the signal's number once one came.
 int ExitStatus(int status);
-
-// Forgets a signal seen; for tests that run several faces in one process.
-void Reset();
 
 } // namespace Interruption

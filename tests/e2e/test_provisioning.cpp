@@ -535,6 +535,7 @@ private slots:
         Outcome empty = site.Run({"--port", "", "--read", "x.bin"});
         QCOMPARE(empty.status, 2);
         QVERIFY2(empty.err.startsWith("--port needs a name"), qPrintable(empty.err));
+        QVERIFY(!QFile::exists(site.Path("LogError.txt")));
 
         const QString sameDevice = QFileInfo(port).symLinkTarget();
         const QString dotted = site.Path("a/./ttyVD0");
