@@ -165,8 +165,8 @@ void LinkController::Connect() {
         if (opened.kind == LinkEngine::OpenResult::Failed) {
             // The window's first line is the system's own text; the next one
             // says what to do (or, for refused access, which group to join).
-            const bool systemFirst = opened.systemText.isEmpty() ||
-                                     opened.message.startsWith(opened.systemText);
+            const bool systemFirst =
+                opened.systemText.isEmpty() || opened.message.startsWith(opened.systemText);
             ShowFailure(systemFirst ? opened.message : opened.systemText,
                         LinkFailureKind::OpenFailed, opened.error);
             // Logged with the port, as the command line logs it.

@@ -35,9 +35,9 @@ public:
     struct OpenResult {
         enum Kind { Opened, NoPortName, Failed };
         Kind kind = Opened;
-        QString message; // Failed: the system's reason, with a hint when access was refused
-        int error = 0;   // Failed: the system's error code
-        QString systemText; // Failed: the system's own text for that code
+        QString message;      // Failed: the system's reason, with a hint when access was refused
+        int error = 0;        // Failed: the system's error code
+        QString systemText{}; // Failed: the system's own text for that code
     };
     // Creates the port object when there is none and closes a port left open,
     // then opens `portName` at 19200 baud, 8N1, no flow control. An empty name

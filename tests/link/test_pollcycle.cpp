@@ -370,6 +370,15 @@ private slots:
         QCOMPARE(rig.logText, QStringList{"/nonexistent/ttyNOPE: No such file or directory"});
         QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel),
                  QString("/nonexistent/ttyNOPE"));
+        // A device that is no serial port: the system's text first here too.
+        rig.messages.clear();
+        rig.advice.clear();
+        rig.formCom.ChoosePort("/dev/null");
+        QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel), QString());
+        rig.connectNow();
+        QCOMPARE(rig.messages, QStringList{"Inappropriate ioctl for device"});
+        QCOMPARE(rig.advice, QStringList{"Port /dev/null is not a serial port. Choose the "
+                                         "detector's port in SetUp COM."});
         rig.formCom.ChoosePort(QString::fromStdString(rig.peer.SlavePath()));
         QCOMPARE(rig.statusBar.panelText(LinkController::PortPanel), QString());
 
