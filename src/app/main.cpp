@@ -5,6 +5,8 @@
 #include "ProgramWindows.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
+#include "StopSignal.h"
+#include "WalkTestCommand.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -49,7 +51,7 @@ int main(int argc, char* argv[]) {
 
     // The faces without a window report on the console.
     ConsoleOutput out;
-    if (commandLine.provision || commandLine.report)
+    if (commandLine.provision || commandLine.report || commandLine.walkTest)
         trace.ReportFailure = [&out](const QString& text) {
             out.PrintError({QStringLiteral("detector-config: ") + text});
         };
@@ -60,6 +62,15 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationName("Configuration Tools");
         return RunProvisioning(*commandLine.provision, out,
                                commandLine.traceFile.isEmpty() ? nullptr : &trace);
+    }
+
+    if (commandLine.walkTest) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Configuration Tools");
+        // Ctrl-C ends the walk test in order: the rows seen are kept.
+        CatchStopSignals();
+        return RunWalkTest(*commandLine.walkTest, out,
+                           commandLine.traceFile.isEmpty() ? nullptr : &trace, StopSignalCaught);
     }
 
     if (commandLine.report) {

@@ -8,6 +8,7 @@
 #include "GraphFeed.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
+#include "WalkTest.h"
 
 #include <QDir>
 
@@ -32,15 +33,22 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ReportFacts facts;
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
-    const bool read = session.Connect() && session.ReadConfiguration(config) &&
-                      session.ReadEventLog(events) &&
-                      session.PollLiveStatus(
-                          std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
-                              ReportFacts::Live live;
-                              std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
-                              graph.Feed(live.Status);
-                              facts.LastStatus = live;
-                          });
+    // The seconds of live statuses are also the report's walk test.
+    WalkTest walk;
+    bool read =
+        session.Connect() && session.ReadConfiguration(config) && session.ReadEventLog(events);
+    if (read) {
+        walk.Start(QDateTime::currentMSecsSinceEpoch());
+        read = session.PollLiveStatus(
+            std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
+                ReportFacts::Live live;
+                std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
+                graph.Feed(live.Status);
+                walk.Feed(live.Status, live.Direct, QDateTime::currentMSecsSinceEpoch());
+                facts.LastStatus = live;
+            });
+    }
+    walk.Stop();
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
     if (!read) {
@@ -60,6 +68,7 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ConvertEventWords(log);
     facts.EventLog = EventRecordsOf(log);
     facts.Graph = graph.Picture();
+    facts.WalkTest = walk.Run(walk.StartedMs());
 
     const QString error = WriteReportPdf(request.file, facts);
     if (!error.isEmpty()) {
