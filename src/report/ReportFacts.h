@@ -3,6 +3,7 @@
 #include "DetectorConfig.h"
 #include "EventRecord.h"
 #include "LiveStatus.h"
+#include "WalkTest.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -32,6 +33,9 @@ struct ReportFacts {
 
     // The event log, when it was read from this detector.
     std::optional<std::array<EventRecord, EventRecordCount>> EventLog;
+
+    // The walk test run on this connection, if any.
+    std::optional<WalkTestRun> WalkTest;
 
     // The signal graph as its window shows it.
     QImage Graph;
