@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class ConfigView;
@@ -17,6 +18,7 @@ class QMenu;
 class QWidget;
 class TFormCom;
 class TGraphics;
+class TFormWalkTest;
 
 // "Save Report..." of the File menu: the commissioning report of the
 // connected detector as a PDF. Offered while this connection's configuration
@@ -33,6 +35,7 @@ public:
         EventLogView* EventLog = nullptr;
         TFormCom* FormCom = nullptr;
         TGraphics* Graphics = nullptr;
+        TFormWalkTest* WalkTest = nullptr;
     };
     explicit SaveReport(const Sources& sources, QObject* parent = nullptr);
 
@@ -68,4 +71,5 @@ private:
     QComboBox* m_lens[2];
     bool m_statusSeen = false;
     bool m_logSeen = false;
+    std::int64_t m_connectedMs = 0; // when this connection began
 };
