@@ -1,5 +1,7 @@
 #include "WalkTestSection.h"
 
+#include <QDateTime>
+
 WalkTestSectionText WalkTestSection(const ReportFacts& facts) {
     WalkTestSectionText t;
     if (!facts.WalkTest) {
@@ -17,11 +19,16 @@ WalkTestSectionText WalkTestSection(const ReportFacts& facts) {
     if (run.Events.empty())
         return t;
     t.Header = WalkCsvHeader();
+    const QDate day = QDateTime::fromMSecsSinceEpoch(run.StartedMs).date();
     for (const WalkEvent& e : run.Events) {
         QStringList row = WalkEventTexts(e);
+        // The date is in the line above; a row repeats it only past midnight.
+        const QDateTime start = QDateTime::fromMSecsSinceEpoch(e.StartMs);
+        if (start.date() == day)
+            row[0] = start.toString(QStringLiteral("HH:mm:ss.zzz"));
         row[2] = WalkDurationShown(e, false);
         t.Rows << row;
     }
-    t.Widths = {27, 20, 17, 12, 12, 12};
+    t.Widths = {20, 24, 20, 12, 12, 12};
     return t;
 }
