@@ -23,6 +23,7 @@ constexpr int RowPixels = 26;
 constexpr int CountPixels = 26;
 constexpr int ElapsedPixels = 44;
 constexpr int ButtonPixels = 18;
+constexpr int RowBatch = 64;
 
 QFont Sized(QFont font, int pixels, bool bold) {
     font.setPixelSize(pixels);
@@ -52,6 +53,16 @@ TFormWalkTest::TFormWalkTest(const Siren& siren, QWidget* parent)
         w->setFont(Sized(base, ButtonPixels, false));
     ui->Label_Elapsed->setFont(Sized(base, ElapsedPixels, true));
     ui->Label_Counts->setFont(Sized(base, CountPixels, true));
+    // Fixed sizes: a count or a second more changes a text, never the layout,
+    // so a status repaints only that label and the rows it changed.
+    ui->Label_Counts->setFixedHeight(QFontMetrics(ui->Label_Counts->font()).lineSpacing() * 3);
+    ui->Label_Counts->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ui->Label_Elapsed->setMinimumWidth(
+        QFontMetrics(ui->Label_Elapsed->font()).horizontalAdvance(QStringLiteral("000:00:00")));
+    // Labels that paint their own background: a new text repaints the label
+    // alone, not the window behind it.
+    for (QLabel* label : {ui->Label_Elapsed, ui->Label_Counts, ui->Label_State})
+        label->setAutoFillBackground(true);
     QTableWidget* table = ui->Table_Events;
     table->setFont(Sized(base, RowPixels, false));
     table->horizontalHeader()->setFont(Sized(base, ButtonPixels, true));
@@ -128,9 +139,12 @@ void TFormWalkTest::Button_ClearClick() {
 void TFormWalkTest::LiveStatusReport(const LiveStatus& status, bool direct) {
     if (!m_test.Running())
         return;
-    const WalkTest::Change change = m_test.Feed(status, direct, Now());
-    if (change.Changed)
+    const std::int64_t now = Now();
+    const WalkTest::Change change = m_test.Feed(status, direct, now);
+    if (change.Ended || (change.Changed && now - m_peaksShownMs >= PeaksEveryMs)) {
         RefreshOpenRows();
+        m_peaksShownMs = now;
+    }
     if (change.NewRows > 0) {
         AppendRows(change.NewRows);
         ui->Label_Counts->setText(WalkCountsText(m_test.Counts()));
@@ -144,14 +158,17 @@ void TFormWalkTest::LiveStatusReport(const LiveStatus& status, bool direct) {
 void TFormWalkTest::AppendRows(int count) {
     QTableWidget* table = ui->Table_Events;
     const int first = static_cast<int>(m_test.Events().size()) - count;
-    table->setRowCount(first + count);
+    // Rows are added a batch at a time, left blank until used: adding one
+    // row repaints the whole table, filling a blank one only that row.
+    if (table->rowCount() < first + count)
+        table->setRowCount(first + count + RowBatch);
     for (int row = first; row < first + count; ++row) {
         for (int c = 0; c < table->columnCount(); ++c)
             table->setItem(row, c, new QTableWidgetItem);
         ShowRow(row);
         m_litRows.push_back(row);
     }
-    table->scrollToBottom();
+    table->scrollToItem(table->item(first + count - 1, 0));
 }
 
 // Rows lit until now: their flags may have cleared or their peaks risen.

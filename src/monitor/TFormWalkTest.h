@@ -55,6 +55,9 @@ public:
 
     // Background of the row of a flag that is set now.
     static const QColor SetColour;
+    // The peaks of a row that is set rise with almost every status; they are
+    // shown at most this often, and when the row ends.
+    static constexpr int PeaksEveryMs = 250;
 
 private:
     void AppendRows(int count);
@@ -71,4 +74,5 @@ private:
     WalkTest m_test;
     bool m_linkUp = false;
     std::vector<int> m_litRows; // rows shown lit
+    std::int64_t m_peaksShownMs = 0;
 };

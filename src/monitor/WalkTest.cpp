@@ -136,6 +136,7 @@ WalkTest::Change WalkTest::Feed(const LiveStatus& s, bool direct, std::int64_t r
             e.DurationMs = receivedMs - e.StartMs;
             row = -1;
             change.Changed = true;
+            change.Ended = true;
         }
     }
     return change;

@@ -58,6 +58,7 @@ public:
     struct Change {
         int NewRows = 0;      // appended at the end of Events()
         bool Changed = false; // some open row's end or peaks moved
+        bool Ended = false;   // some open row ended
     };
     // One live status received at `receivedMs`; nothing while not running.
     Change Feed(const LiveStatus& status, bool direct, std::int64_t receivedMs);

@@ -36,6 +36,15 @@ LiveStatus Flags(std::uint16_t detect, std::uint16_t device, int mw = 0, int pir
 
 constexpr std::uint16_t Mw = 1u << 0, Pir2 = 1u << 4, Tamper = 1u << 11;
 constexpr std::uint16_t Out1 = 1u << 0, AutoTest = 1u << 14;
+// Rows of the table that show an event; the rest are blank.
+int EventRows(const QTableWidget* table) {
+    int rows = 0;
+    while (rows < table->rowCount() && table->item(rows, 1) &&
+           !table->item(rows, 1)->text().isEmpty())
+        ++rows;
+    return rows;
+}
+
 const QString& Name(int kind) {
     return WalkTest::KindNames()[static_cast<std::size_t>(kind)];
 }
@@ -136,7 +145,7 @@ private slots:
 
         now += 1500;
         window.LiveStatusReport(Flags(Mw, 0, 480), false);
-        QCOMPARE(table->rowCount(), 1);
+        QCOMPARE(EventRows(table), 1);
         QCOMPARE(table->item(0, 0)->text(), QStringLiteral("10:00:01.500"));
         QCOMPARE(table->item(0, 1)->text(), QStringLiteral("MW"));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("set"));
@@ -147,7 +156,7 @@ private slots:
         siren.SetMuted(true);
         now += 700;
         window.LiveStatusReport(Flags(Pir2, 0, 0, 300), false);
-        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(EventRows(table), 2);
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("700"));
         QCOMPARE(table->item(0, 1)->background().style(), Qt::NoBrush);
         QCOMPARE(table->item(1, 1)->background().color(), TFormWalkTest::SetColour);
@@ -158,14 +167,14 @@ private slots:
         now += 1000;
         window.LinkLost();
         QVERIFY(!window.Test().Running());
-        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(EventRows(table), 2);
         QCOMPARE(table->item(1, 2)->text(), QStringLiteral("link lost at 10:00:03.200"));
         QCOMPARE(table->item(1, 1)->background().style(), Qt::NoBrush);
         window.LiveStatusReport(Flags(Tamper, 0), false);
-        QCOMPARE(table->rowCount(), 2);
+        QCOMPARE(EventRows(table), 2);
 
         QTest::mouseClick(clear, Qt::LeftButton);
-        QCOMPARE(table->rowCount(), 0);
+        QCOMPARE(EventRows(table), 0);
         QCOMPARE(counts->text(), QStringLiteral("none"));
     }
 };
