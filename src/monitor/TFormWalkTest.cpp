@@ -70,7 +70,7 @@ TFormWalkTest::TFormWalkTest(const Siren& siren, QWidget* parent)
         {QStringLiteral("Start"), QStringLiteral("Event"), QStringLiteral("ms"),
          QStringLiteral("MW"), QStringLiteral("Pir High above"), QStringLiteral("Pir Down Under")});
     table->verticalHeader()->setDefaultSectionSize(RowPixels + 12);
-    const int widths[] = {190, 300, 130, 90, 180};
+    const int widths[] = {200, 290, 100, 80, 180};
     for (int c = 0; c < 5; ++c)
         table->setColumnWidth(c, widths[c]);
 
