@@ -6,6 +6,7 @@
 #include "DetectorSession.h"
 #include "FrameTrace.h"
 #include "GraphFeed.h"
+#include "Interruption.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
 #include "WalkTest.h"
@@ -24,6 +25,7 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     }
 
     DetectorSession session(request.port, request.timeoutMs);
+    session.StopRequested = Interruption::StopCheck();
     if (trace)
         session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
 
@@ -33,10 +35,20 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ReportFacts facts;
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
+    bool read = session.Connect() && session.ReadConfiguration(config);
+    bool eventLogRead = false;
+    if (read) {
+        // A detector that keeps its log to itself still gets its report; the
+        // report says why the log is missing.
+        eventLogRead = session.ReadEventLog(events);
+        if (!eventLogRead && !session.Interrupted()) {
+            out.Log(session.Failure());
+            facts.EventLogProblem = OneLine(session.Failure().message);
+        }
+    }
     // The seconds of live statuses are also the report's walk test.
     WalkTest walk;
-    bool read =
-        session.Connect() && session.ReadConfiguration(config) && session.ReadEventLog(events);
+    read = read && !session.Interrupted();
     if (read) {
         walk.Start(QDateTime::currentMSecsSinceEpoch());
         read = session.PollLiveStatus(
@@ -47,13 +59,18 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
                 walk.Feed(live.Status, live.Direct, QDateTime::currentMSecsSinceEpoch());
                 facts.LastStatus = live;
             });
+        walk.Stop();
+        facts.WalkTest = walk.Run(walk.StartedMs());
     }
-    walk.Stop();
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
+    if (session.Interrupted()) {
+        out.Print({port + QStringLiteral("interrupted, nothing written")});
+        return ExitStatus::Done;
+    }
     if (!read) {
         out.Log(session.Failure());
-        out.Print({port + QStringLiteral("failed: ") + session.Failure().message.simplified()});
+        out.Print({port + QStringLiteral("failed: ") + OneLine(session.Failure().message)});
         return ExitStatus::LinkFailure;
     }
 
@@ -66,9 +83,9 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     EventBuffer log;
     std::memcpy(log.data(), events.data(), log.size());
     ConvertEventWords(log);
-    facts.EventLog = EventRecordsOf(log);
+    if (eventLogRead)
+        facts.EventLog = EventRecordsOf(log);
     facts.Graph = graph.Picture();
-    facts.WalkTest = walk.Run(walk.StartedMs());
 
     const QString error = WriteReportPdf(request.file, facts);
     if (!error.isEmpty()) {

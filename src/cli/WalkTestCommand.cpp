@@ -3,6 +3,7 @@
 #include "ConsoleOutput.h"
 #include "DetectorSession.h"
 #include "FrameTrace.h"
+#include "Interruption.h"
 #include "WalkTest.h"
 
 #include <QDateTime>
@@ -13,10 +14,6 @@
 #include <cstring>
 
 namespace {
-
-// Statuses are polled in slices this long, so that a request to stop is seen
-// within one slice and the exchange on the line.
-constexpr auto Slice = std::chrono::milliseconds(100);
 
 QString PeaksText(const WalkEvent& e) {
     return QStringLiteral("peaks MW %1, Pir High above %2, Pir Down Under %3")
@@ -41,8 +38,7 @@ QString EventLine(const WalkEvent& e) {
 
 } // namespace
 
-int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* trace,
-                const std::function<int()>& stopSignal) {
+int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* trace) {
     const QString port = request.port + QStringLiteral(": ");
     if (!request.csvFile.isEmpty()) {
         const QString error = CheckWalkCsvTarget(request.csvFile);
@@ -55,12 +51,12 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
     }
 
     DetectorSession session(request.port, request.timeoutMs);
+    session.StopRequested = Interruption::StopCheck();
     if (trace)
         session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
 
     WalkTest walk;
     std::vector<std::size_t> pending; // rows not printed yet
-    int signal = 0;
     const auto onStatus = [&](const std::uint8_t* status58) {
         LiveStatus status;
         std::memcpy(status.Bytes.data(), status58, LiveStatus::Size);
@@ -86,24 +82,15 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
     DetectorSession::ConfigPayload config{};
     linkOk = linkOk && session.ReadConfiguration(config);
     const auto started = std::chrono::steady_clock::now();
-    const auto end = started + std::chrono::seconds(request.seconds);
     if (linkOk) {
         walk.Start(QDateTime::currentMSecsSinceEpoch());
-        for (auto now = started; now < end; now = std::chrono::steady_clock::now()) {
-            if (stopSignal && (signal = stopSignal()) != 0)
-                break;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
-            if (!session.PollLiveStatus(std::min<std::chrono::milliseconds>(left, Slice),
-                                        onStatus)) {
-                linkOk = false;
-                break;
-            }
-        }
+        linkOk = session.PollLiveStatus(std::chrono::seconds(request.seconds), onStatus);
     }
+    const bool interrupted = session.Interrupted();
     const bool walked = walk.Running();
     const auto ranFor = std::chrono::duration_cast<std::chrono::seconds>(
         std::chrono::steady_clock::now() - started);
-    if (linkOk)
+    if (linkOk || interrupted)
         walk.Stop();
     else
         walk.LinkLost(QDateTime::currentMSecsSinceEpoch());
@@ -112,17 +99,20 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
     QStringList lines;
     for (std::size_t row : pending)
         lines << port + EventLine(walk.Events()[row]);
-    if (!linkOk) {
+    if (interrupted && !walked) {
+        lines << port + QStringLiteral("interrupted, nothing written");
+    } else if (!linkOk && !interrupted) {
         out.Log(session.Failure());
-        lines << port + QStringLiteral("failed: ") + session.Failure().message.simplified();
+        lines << port + QStringLiteral("failed: ") + OneLine(session.Failure().message);
     }
-    const QString how = signal   ? QStringLiteral("walk test interrupted after %1 s")
-                        : linkOk ? QStringLiteral("walk test of %1 s")
-                                 : QStringLiteral("walk test ended by the link after %1 s");
+    const QString how = interrupted ? QStringLiteral("walk test interrupted after %1 s")
+                        : linkOk    ? QStringLiteral("walk test of %1 s")
+                                    : QStringLiteral("walk test ended by the link after %1 s");
     if (walked)
-        lines << port + how.arg(signal || !linkOk ? ranFor.count() : request.seconds) +
-                     QStringLiteral(": ") + WalkCountsText(walk.Counts());
-    int status = linkOk ? ExitStatus::Done : ExitStatus::LinkFailure;
+        lines << port + how.arg(linkOk ? request.seconds : ranFor.count()) + QStringLiteral(": ") +
+                     WalkCountsText(walk.Counts());
+    // Interrupted, the run ends with 128 + the signal (Interruption).
+    int status = linkOk || interrupted ? ExitStatus::Done : ExitStatus::LinkFailure;
     if (!request.csvFile.isEmpty()) {
         const QString error = WriteWalkCsv(request.csvFile, walk.Events());
         if (error.isEmpty()) {
@@ -135,5 +125,5 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
         }
     }
     out.Print(lines);
-    return signal ? 128 + signal : status;
+    return status;
 }

@@ -2,8 +2,6 @@
 
 #include <QString>
 
-#include <functional>
-
 class ConsoleOutput;
 class FrameTrace;
 
@@ -19,9 +17,8 @@ struct WalkTestRequest {
 // seconds: prints each event as it ends, then the events still set and the
 // count per name, and writes the rows to the CSV file. Nothing is written to
 // the detector. A CSV file that cannot be written is found before the port
-// is opened. `stopSignal` is asked between exchanges; a non-zero answer (the
-// signal that asks to stop) ends the test in order, keeping its rows, and
-// the run ends with 128 + that signal. Returns 0, 3 (link failure, also in
-// the error log; the rows seen are still printed and written) or 4 (file).
-int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* trace = nullptr,
-                const std::function<int()>& stopSignal = {});
+// is opened. Ctrl+C, SIGTERM and SIGHUP (Interruption) end it in order after
+// the exchange on the line, keeping its rows. Returns 0, 3 (link failure,
+// also in the error log; the rows seen are still printed and written) or 4
+// (file).
+int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* trace = nullptr);

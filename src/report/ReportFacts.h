@@ -31,8 +31,10 @@ struct ReportFacts {
     };
     std::optional<Live> LastStatus;
 
-    // The event log, when it was read from this detector.
+    // The event log, when it was read from this detector; otherwise why it
+    // could not be read, if it was asked for.
     std::optional<std::array<EventRecord, EventRecordCount>> EventLog;
+    QString EventLogProblem;
 
     // The walk test run on this connection, if any.
     std::optional<WalkTestRun> WalkTest;
