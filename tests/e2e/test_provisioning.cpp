@@ -634,8 +634,9 @@ private slots:
 
         Outcome window = site.Run({"--port", port});
         QCOMPARE(window.status, 2);
-        QCOMPARE(window.err, QString("detector-config: no display; the window needs one. Without "
-                                     "a window use --apply, --diff, --read or --report\n"));
+        QCOMPARE(window.err,
+                 QString("detector-config: no display; the window needs one. Without "
+                         "a window use --apply, --diff, --read, --report or --walk-test\n"));
         QTest::qWait(200);
         QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
 
