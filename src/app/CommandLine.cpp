@@ -11,6 +11,8 @@ constexpr int MinTimeoutMs = 50;
 constexpr int MaxTimeoutMs = 500;
 constexpr int MinReportSeconds = 1;
 constexpr int MaxReportSeconds = 600;
+constexpr int MinWalkSeconds = 1;
+constexpr int MaxWalkSeconds = 3600;
 
 CommandLine Refuse(const QString& reason, const QCommandLineParser& parser) {
     CommandLine result;
@@ -57,22 +59,35 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("file"));
     const QCommandLineOption report(
         QStringLiteral("report"),
-        QStringLiteral("Without a window: write the detector's commissioning report to <file> "
-                       "(PDF): its configuration, event log, live readings and signal graph. "
-                       "Writes nothing to the detector. One --port only."),
+        QStringLiteral(
+            "Without a window: write the detector's commissioning report to <file> "
+            "(PDF): its configuration, event log, live readings, walk test and signal graph. "
+            "Writes nothing to the detector. One --port only."),
         QStringLiteral("file"));
     const QCommandLineOption seconds(
         QStringLiteral("seconds"),
         QStringLiteral("With --report: poll live statuses for <n> seconds, %1 to %2 (default "
-                       "10); the graph shows them.")
+                       "10); the graph and the walk test show them.")
             .arg(MinReportSeconds)
             .arg(MaxReportSeconds),
         QStringLiteral("n"));
+    const QCommandLineOption walkTest(
+        QStringLiteral("walk-test"),
+        QStringLiteral("Without a window: poll the detector's live statuses for <seconds>, %1 to "
+                       "%2, and print every detection, alarm, tamper and fault as it ends, then "
+                       "the count per name. Writes nothing to the detector. One --port only.")
+            .arg(MinWalkSeconds)
+            .arg(MaxWalkSeconds),
+        QStringLiteral("seconds"));
+    const QCommandLineOption csv(
+        QStringLiteral("csv"),
+        QStringLiteral("With --walk-test: also write the events to <file> (CSV, UTF-8)."),
+        QStringLiteral("file"));
     const QCommandLineOption timeout(
         QStringLiteral("timeout"),
-        QStringLiteral(
-            "With --apply, --diff, --read or --report: receive time-out per wait for answer "
-            "bytes, %1 to %2 ms (default 90).")
+        QStringLiteral("With --apply, --diff, --read, --report or --walk-test: receive time-out "
+                       "per wait for answer "
+                       "bytes, %1 to %2 ms (default 90).")
             .arg(MinTimeoutMs)
             .arg(MaxTimeoutMs),
         QStringLiteral("ms"));
@@ -88,6 +103,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     parser.addOption(read);
     parser.addOption(report);
     parser.addOption(seconds);
+    parser.addOption(walkTest);
+    parser.addOption(csv);
     parser.addOption(timeout);
     parser.addOption(trace);
     // The toolkit's own options (-platform offscreen, -style fusion, ...) are
@@ -133,23 +150,26 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     result.traceFile = parser.value(trace);
 
     QStringList actions;
-    for (const QCommandLineOption* option : {&apply, &diff, &read, &report}) {
+    for (const QCommandLineOption* option : {&apply, &diff, &read, &report, &walkTest}) {
         if (parser.isSet(*option))
             actions << QStringLiteral("--") + option->names().constFirst();
     }
     for (const QCommandLineOption* option :
-         {&apply, &diff, &read, &report, &seconds, &timeout, &trace}) {
+         {&apply, &diff, &read, &report, &seconds, &timeout, &trace, &walkTest, &csv}) {
         if (parser.values(*option).size() > 1)
             return Refuse(
                 QStringLiteral("--%1 is given more than once.").arg(option->names().constFirst()),
                 parser);
     }
     if (actions.size() > 1)
-        return Refuse(QStringLiteral("Choose one of --apply, --diff, --read and --report, not %1.")
+        return Refuse(QStringLiteral("Choose one of --apply, --diff, --read, --report and "
+                                     "--walk-test, not %1.")
                           .arg(actions.join(QStringLiteral(" and "))),
                       parser);
     if (parser.isSet(seconds) && !parser.isSet(report))
         return Refuse(QStringLiteral("--seconds goes with --report."), parser);
+    if (parser.isSet(csv) && !parser.isSet(walkTest))
+        return Refuse(QStringLiteral("--csv goes with --walk-test."), parser);
     if (actions.isEmpty()) {
         if (ports.size() > 1)
             return Refuse(QStringLiteral("Several --port need --apply or --diff."), parser);
@@ -157,7 +177,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
             return Refuse(QStringLiteral("--store goes with --apply."), parser);
         if (parser.isSet(timeout))
             return Refuse(
-                QStringLiteral("--timeout goes with --apply, --diff, --read or --report."), parser);
+                QStringLiteral(
+                    "--timeout goes with --apply, --diff, --read, --report or --walk-test."),
+                parser);
         return result;
     }
 
@@ -193,6 +215,28 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                               parser);
         }
         result.report = request;
+        return result;
+    }
+
+    if (parser.isSet(walkTest)) {
+        if (ports.size() != 1)
+            return Refuse(QStringLiteral("--walk-test takes one --port."), parser);
+        if (parser.isSet(store))
+            return Refuse(QStringLiteral("--store goes with --apply."), parser);
+        WalkTestRequest request;
+        request.port = ports.constFirst();
+        request.csvFile = parser.value(csv);
+        request.timeoutMs = timeoutMs;
+        bool ok = false;
+        request.seconds = parser.value(walkTest).toInt(&ok);
+        if (!ok || request.seconds < MinWalkSeconds || request.seconds > MaxWalkSeconds)
+            return Refuse(QStringLiteral("--walk-test: '%1' is not a number of seconds from %2 "
+                                         "to %3.")
+                              .arg(parser.value(walkTest))
+                              .arg(MinWalkSeconds)
+                              .arg(MaxWalkSeconds),
+                          parser);
+        result.walkTest = request;
         return result;
     }
 

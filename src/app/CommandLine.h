@@ -2,6 +2,7 @@
 
 #include "Provisioning.h"
 #include "ReportCommand.h"
+#include "WalkTestCommand.h"
 
 #include <QString>
 #include <QStringList>
@@ -25,6 +26,8 @@ struct CommandLine {
     std::optional<ProvisionRequest> provision;
     // Set when the run writes one detector's commissioning report.
     std::optional<ReportRequest> report;
+    // Set when the run walk-tests one detector.
+    std::optional<WalkTestRequest> walkTest;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the

@@ -8,6 +8,7 @@
 #include "LiveView.h"
 #include "ReportPdf.h"
 #include "SaveDialog.h"
+#include "TFormWalkTest.h"
 #include "TGraphics.h"
 
 #include <QAction>
@@ -70,6 +71,7 @@ void SaveReport::ConnectionStarted() {
     m_detectorSeen = m_src.Link->IsConnected() && m_src.Link->Buffers().ConfigShown;
     m_linkLost = QDateTime();
     m_lensChosen[0] = m_lensChosen[1] = false;
+    m_connectedMs = QDateTime::currentMSecsSinceEpoch();
     UpdateEnabled();
 }
 
@@ -89,6 +91,12 @@ ReportFacts SaveReport::Facts() const {
         f.LastStatus = ReportFacts::Live{m_src.Live->Status(), m_src.Graphics->DirectConvert()};
     if (m_logSeen)
         f.EventLog = EventRecordsOf(m_src.EventLog->Buffer());
+    // A walk test started before this connection tells of another detector.
+    if (m_src.WalkTest) {
+        const WalkTest& walk = m_src.WalkTest->Test();
+        if (walk.StartedMs() >= m_connectedMs && walk.StartedMs() > 0)
+            f.WalkTest = walk.Run(m_connectedMs);
+    }
     f.Graph = m_src.Graphics->Screen().copy();
     return f;
 }

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class ConfigView;
@@ -17,6 +18,7 @@ class QMenu;
 class QWidget;
 class TFormCom;
 class TGraphics;
+class TFormWalkTest;
 
 // The file name a save dialog suggests for a report: from its date and time,
 // so reports of one day's detectors do not replace each other.
@@ -39,6 +41,7 @@ public:
         EventLogView* EventLog = nullptr;
         TFormCom* FormCom = nullptr;
         TGraphics* Graphics = nullptr;
+        TFormWalkTest* WalkTest = nullptr;
     };
     explicit SaveReport(const Sources& sources, QObject* parent = nullptr);
 
@@ -84,4 +87,5 @@ private:
     QDateTime m_linkLost;
     bool m_statusSeen = false;
     bool m_logSeen = false;
+    std::int64_t m_connectedMs = 0; // when this connection began
 };

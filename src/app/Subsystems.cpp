@@ -9,6 +9,7 @@
 #include "PanelStatusBar.h"
 #include "SaveReport.h"
 #include "Siren.h"
+#include "TFormWalkTest.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "UnstoredChangesQuestion.h"
@@ -30,7 +31,8 @@ const QString UnstoredSince = QStringLiteral("Unstored since ");
 
 } // namespace
 
-Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) : QObject(&form) {
+Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics)
+    : QObject(&form), m_graphics(graphics) {
     LinkController::Controls controls;
     controls.Action2 = FindControl<QAction>(&form, "Action2");
     controls.Action4 = FindControl<QAction>(&form, "Action4");
@@ -43,8 +45,10 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     m_config = std::make_unique<ConfigView>(&form, *m_link);
     m_live = std::make_unique<LiveView>(&form, graphics, m_config->CurrentConfig());
     m_eventLog = std::make_unique<EventLogView>(&form);
-    m_report = std::make_unique<SaveReport>(SaveReport::Sources{
-        &form, m_link.get(), m_config.get(), m_live.get(), m_eventLog.get(), &formCom, &graphics});
+    m_walkTest = std::make_unique<TFormWalkTest>(m_live->AlarmSound(), &form);
+    m_report = std::make_unique<SaveReport>(
+        SaveReport::Sources{&form, m_link.get(), m_config.get(), m_live.get(), m_eventLog.get(),
+                            &formCom, &graphics, m_walkTest.get()});
     m_unstoredQuestion = std::make_unique<UnstoredChangesQuestion>(*m_config);
 
     // Connect (also after the link halted) and Disconnect both end what the
@@ -52,6 +56,8 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     // question comes where the user leaves a detector: Disconnect, Exit, and
     // a Connect to another port after the link to it was lost.
     auto connectOrDisconnect = [this] {
+        // Disconnecting ends a walk test as Stop does: the link did not fail.
+        m_walkTest->Button_StopClick();
         m_link->Action2Execute();
         m_report->ConnectionStarted();
     };
@@ -85,6 +91,12 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
     form.onShowLinkSide = [this] { m_link->FormShowLinkSide(); };
     if (!form.SirenPath().isEmpty())
         m_live->AlarmSound().SetSoundFile(form.SirenPath());
+
+    connect(FindControl<QAction>(&form, "WalkTest1"), &QAction::triggered, this, [this] {
+        m_walkTest->show();
+        m_walkTest->raise();
+        m_walkTest->activateWindow();
+    });
 
     PanelStatusBar* status = controls.StatusBar_form;
     connect(m_link.get(), &LinkController::Connected, this, [this, status, &formCom] {
@@ -129,6 +141,11 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics) 
 
 void Subsystems::ShowLinkState() {
     const bool connected = m_link->IsConnected();
+    m_walkTest->SetLinkUp(connected);
+    // Still running here, the walk test lost its link (Disconnect stops it
+    // first).
+    if (!connected)
+        m_walkTest->LinkLost();
     m_config->SetControlsActive(connected && m_link->Buffers().ConfigShown);
     if (connected)
         return;
@@ -148,6 +165,7 @@ void Subsystems::LiveStatusReport(const std::uint8_t* payload58) {
     // The noise-reduction boxes follow the detector's own flags; the writes
     // that causes are not changes of the user's.
     m_config->EchoDetectorState([&] { m_live->LiveStatusReport(payload58); });
+    m_walkTest->LiveStatusReport(m_live->Status(), m_graphics.DirectConvert());
     m_report->LiveStatusSeen();
 }
 

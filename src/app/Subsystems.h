@@ -11,6 +11,7 @@ class LinkController;
 class LiveView;
 class SaveReport;
 class TFormCom;
+class TFormWalkTest;
 class TGraphics;
 class TMainForm;
 class UnstoredChangesQuestion;
@@ -32,6 +33,7 @@ public:
     LiveView& Live() { return *m_live; }
     EventLogView& EventLog() { return *m_eventLog; }
     SaveReport& Report() { return *m_report; }
+    TFormWalkTest& WalkTestWindow() { return *m_walkTest; }
     UnstoredChangesQuestion& UnstoredQuestion() { return *m_unstoredQuestion; }
 
     void PwmReport(const std::uint8_t* payload4) override;
@@ -43,10 +45,12 @@ private:
     // What the controls and readouts can show in the link's present state.
     void ShowLinkState();
 
+    TGraphics& m_graphics;
     std::unique_ptr<LinkController> m_link;
     std::unique_ptr<ConfigView> m_config;
     std::unique_ptr<LiveView> m_live;
     std::unique_ptr<EventLogView> m_eventLog;
+    std::unique_ptr<TFormWalkTest> m_walkTest;
     std::unique_ptr<SaveReport> m_report;
     std::unique_ptr<UnstoredChangesQuestion> m_unstoredQuestion;
     // The port of the detector whose changes may be unstored: the last one

@@ -80,6 +80,7 @@ void TMainForm::BuildDesign() {
         addAction(action);
     }
     addAction(ui->MuteSiren1);
+    addAction(ui->WalkTest1);
     ui->FileOpen1->setProperty("category", "File");
     ui->FileSaveAs1->setProperty("category", "File");
     ui->FileOpen1->setProperty("filter", "bin (*.bin)");

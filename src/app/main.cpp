@@ -6,6 +6,7 @@
 #include "ProgramWindows.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
+#include "WalkTestCommand.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -72,7 +73,7 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(commandLine.output), commandLine.toStandardError ? stderr : stdout);
         return commandLine.exitCode;
     }
-    const bool console = commandLine.provision || commandLine.report;
+    const bool console = commandLine.provision || commandLine.report || commandLine.walkTest;
     if (console) {
         // From here on Ctrl+C, SIGTERM and SIGHUP stop the port jobs in
         // order instead of ending the program under them.
@@ -80,7 +81,7 @@ int main(int argc, char* argv[]) {
         QuietToolkitNotes();
     } else if (!WindowCanOpen(argc, argv)) {
         std::fputs("detector-config: no display; the window needs one. Without a window use "
-                   "--apply, --diff, --read or --report\n",
+                   "--apply, --diff, --read, --report or --walk-test\n",
                    stderr);
         return ExitStatus::Usage;
     }
@@ -113,6 +114,13 @@ int main(int argc, char* argv[]) {
         QCoreApplication::setApplicationName("Configuration Tools");
         return Interruption::ExitStatus(RunProvisioning(
             *commandLine.provision, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
+    }
+
+    if (commandLine.walkTest) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Configuration Tools");
+        return Interruption::ExitStatus(RunWalkTest(
+            *commandLine.walkTest, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
     if (commandLine.report) {

@@ -9,6 +9,7 @@
 #include "Interruption.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
+#include "WalkTest.h"
 
 #include <QDir>
 
@@ -45,14 +46,22 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
             facts.EventLogProblem = OneLine(session.Failure().message);
         }
     }
-    read = read && !session.Interrupted() &&
-           session.PollLiveStatus(
-               std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
-                   ReportFacts::Live live;
-                   std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
-                   graph.Feed(live.Status);
-                   facts.LastStatus = live;
-               });
+    // The seconds of live statuses are also the report's walk test.
+    WalkTest walk;
+    read = read && !session.Interrupted();
+    if (read) {
+        walk.Start(QDateTime::currentMSecsSinceEpoch());
+        read = session.PollLiveStatus(
+            std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
+                ReportFacts::Live live;
+                std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
+                graph.Feed(live.Status);
+                walk.Feed(live.Status, live.Direct, QDateTime::currentMSecsSinceEpoch());
+                facts.LastStatus = live;
+            });
+        walk.Stop();
+        facts.WalkTest = walk.Run(walk.StartedMs());
+    }
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
     if (session.Interrupted()) {

@@ -3,6 +3,7 @@
 #include "ConfigTexts.h"
 #include "LiveReadings.h"
 #include "PwmLabels.h"
+#include "WalkTestSection.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QTextCursor>
@@ -337,6 +338,15 @@ void EventLog(ReportWriter& out, const ReportFacts& f) {
     out.Table(header, rows, {5, 20, 9.5, 9.5, 9.5, 9.5, 9.5, 9.5, 9.5, 8.5}, HeaderPoints);
 }
 
+void WalkTestPart(ReportWriter& out, const ReportFacts& f) {
+    out.Heading(QStringLiteral("Walk test"));
+    const WalkTestSectionText t = WalkTestSection(f);
+    for (const QString& paragraph : t.Paragraphs)
+        out.Paragraph(paragraph);
+    if (!t.Rows.isEmpty())
+        out.Table(t.Header, t.Rows, t.Widths);
+}
+
 } // namespace
 
 void BuildReportDocument(QTextDocument& document, const ReportFacts& facts,
@@ -351,6 +361,7 @@ void BuildReportDocument(QTextDocument& document, const ReportFacts& facts,
     Configuration(out, facts);
     LiveReadings(out, facts);
     EventLog(out, facts);
+    WalkTestPart(out, facts);
     out.Heading(QStringLiteral("Signal graph"));
     out.Picture(facts.Graph);
     out.KeepWhole();

@@ -3,6 +3,7 @@
 #include "DetectorConfig.h"
 #include "EventRecord.h"
 #include "LiveStatus.h"
+#include "WalkTest.h"
 
 #include <QDateTime>
 #include <QImage>
@@ -38,6 +39,9 @@ struct ReportFacts {
     // could not be read, if it was asked for.
     std::optional<std::array<EventRecord, EventRecordCount>> EventLog;
     QString EventLogProblem;
+
+    // The walk test run on this connection, if any.
+    std::optional<WalkTestRun> WalkTest;
 
     // The signal graph as its window shows it.
     QImage Graph;

@@ -112,6 +112,29 @@ private slots:
         }
     }
 
+    void walkTestOptions() {
+        const CommandLine walk = ParseCommandLine({"detector-config", "--port", "COM3",
+                                                   "--walk-test", "3600", "--csv", "w.csv"});
+        QVERIFY(walk.walkTest && !walk.report && !walk.provision);
+        QCOMPARE(walk.walkTest->seconds, 3600);
+        QCOMPARE(walk.walkTest->csvFile, QString("w.csv"));
+        const QStringList refused[] = {
+            {"--port", "COM3", "--walk-test", "0"},
+            {"--port", "COM3", "--walk-test", "3601"},
+            {"--port", "COM3", "--csv", "w.csv"},
+            {"--port", "COM3", "--report", "a.pdf", "--csv", "w.csv"},
+            {"--port", "COM3", "--port", "COM4", "--walk-test", "5"},
+            {"--port", "COM3", "--walk-test", "5", "--read", "a.bin"},
+            {"--port", "COM3", "--walk-test", "5", "--store"},
+        };
+        for (const QStringList& args : refused) {
+            const CommandLine run = ParseCommandLine(QStringList{"detector-config"} + args);
+            QVERIFY2(run.action == CommandLine::Action::Exit && run.exitCode == 2,
+                     qPrintable(args.join(' ')));
+            QVERIFY(!run.walkTest);
+        }
+    }
+
     void chosenPortIsAsIfTyped() {
         ProgramWindows windows = CreateProgramWindows(TMainForm::Wiring::Full,
                                                       [](const auto&) { return QStringList{}; });

@@ -8,6 +8,7 @@
 //
 // Run by hand (not part of the test run):
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_poll [--seconds N] [--reaction-ms R]
+//   With --show main,graph,walk the Walk Test window is shown and running too.
 
 #include "ComSetup.h"
 #include "Command.h"
@@ -16,6 +17,7 @@
 #include "ProgramWindows.h"
 #include "SimProcess.h"
 #include "Subsystems.h"
+#include "TFormWalkTest.h"
 #include "TGraphics.h"
 
 #include <QAction>
@@ -98,7 +100,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption paintsOption("paints", "List the widgets painted per status.");
     parser.addOption(paintsOption);
     const QCommandLineOption showOption(
-        "show", "The windows shown: main,graph (default), main, graph or none.", "W", "main,graph");
+        "show",
+        "The windows shown: main,graph (default), main, graph or none; add walk for the Walk "
+        "Test window, running.",
+        "W", "main,graph");
     parser.addOption(showOption);
     parser.process(app);
     const int seconds = std::max(1, parser.value(secondsOption).toInt());
@@ -166,6 +171,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     QTest::qWait(500); // past the start-up fade
+    TFormWalkTest& walk = windows.mainForm->GetSubsystems()->WalkTestWindow();
+    if (shown.contains("walk")) {
+        walk.show();
+        walk.Button_StartClick();
+    }
 
     // How late a timer fires tells how long the event loop was away. It beats
     // a few times a second only: every beat is a wake-up of its own that the
@@ -218,6 +228,7 @@ int main(int argc, char** argv) {
     std::printf("ratio               %.1f %%\n", 100.0 * rate / limit);
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
                 statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
+    std::printf("walk test events    %zu\n", walk.Test().Events().size());
     std::printf("longest stall       %.1f ms\n", longestStallMs);
     std::printf("request->answer p50 %.2f ms (the line: %.2f ms)\n", Percentile(exchangeMs, 0.50),
                 lineMs);

@@ -24,6 +24,7 @@
 #include "SimProcess.h"
 #include "StringGrid.h"
 #include "Subsystems.h"
+#include "TFormWalkTest.h"
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "TrackBar.h"
@@ -48,6 +49,7 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -277,6 +279,7 @@ private slots:
     void savedFileLoadsBackIntoTheDetector();
     void logsPageShowsTheDetectorsEventLog();
     void reportTellsWhatThisConnectionRead();
+    void walkTestLatchesAWalkAndGoesInTheReport();
     void realLineTimingStillServesEveryPage();
     void silentDetectorEndsInTimeOutAndIsLogged();
     void badChecksumsNeverEndTheConnection();
@@ -969,6 +972,67 @@ void TestEndToEnd::replayedSessionReceivesWhatWasRecorded() {
         QCOMPARE(got[i], expected[i]);
     // Then the recording is used up and the detector falls silent.
     QVERIFY(r.sim.WaitFor("request 08: no recorded answer left"));
+}
+
+// A walk played by the detector, seen in the Walk Test window as the poll
+// delivers it; Save Report takes it; a lost link stops it and marks the row
+// still set; the next connection's report has no walk test of its own.
+void TestEndToEnd::walkTestLatchesAWalkAndGoesInTheReport() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    Program p;
+    QVERIFY(p.Start({"--walk-every", "0", "--hangup-ms", "300"}));
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    p.Action("WalkTest1")->trigger();
+    TFormWalkTest& window = p.form->GetSubsystems()->WalkTestWindow();
+    QVERIFY(window.isVisible());
+    auto* table = FindControl<QTableWidget>(&window, "Table_Events");
+    QTest::mouseClick(FindControl<QPushButton>(&window, "Button_Start"), Qt::LeftButton);
+    QVERIFY(p.sim.Command("play quiet:200 mw:300 quiet:200 pir2+out1:400 quiet:100 out3:60000",
+                          "ok play"));
+    const auto rows = [table] {
+        int n = 0;
+        while (n < table->rowCount() && table->item(n, 1) && !table->item(n, 1)->text().isEmpty())
+            ++n;
+        return n;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(rows(), 4, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(table->item(1, 2)->text() != "set", 3000);
+    QCOMPARE(table->item(0, 1)->text(), QString("MW"));
+    QCOMPARE(table->item(3, 1)->text(), QString("Out #3"));
+    QCOMPARE(table->item(3, 2)->text(), QString("set"));
+    // The graph went on with every status.
+    QVERIFY(p.LiveStatuses(3));
+
+    auto text = [](const QString& pdf) {
+        QProcess run;
+        run.start("pdftotext", {"-layout", pdf, "-"});
+        run.waitForFinished(30000);
+        return QString::fromUtf8(run.readAllStandardOutput());
+    };
+    SaveReport& report = p.form->GetSubsystems()->Report();
+    const QString walked = p.dir.filePath("walked.pdf");
+    QVERIFY(report.Save(walked));
+    const QString saved = text(walked);
+    QVERIFY2(saved.contains(QRegularExpression(
+                 "Count per name:\\s+MW 1, Pir Down Under 1, Out #1 1, Out #3 1")),
+             qPrintable(saved));
+
+    QVERIFY(p.sim.Command("hangup", "ok hangup"));
+    QTRY_VERIFY_WITH_TIMEOUT(!window.Test().Running(), 3000);
+    QCOMPARE(rows(), 4);
+    QVERIFY2(table->item(3, 2)->text().startsWith("link lost at "),
+             qPrintable(table->item(3, 2)->text()));
+    QVERIFY(window.Test().LinkLostMs());
+
+    QVERIFY(p.sim.WaitFor("is back", 4000));
+    QVERIFY(p.PressConnect());
+    QVERIFY(p.LiveStatuses(3));
+    const QString next = p.dir.filePath("next.pdf");
+    QVERIFY(report.Save(next));
+    QVERIFY(text(next).contains("No walk test was run on this connection."));
+    QCOMPARE(p.sim.CountUnread("configuration written"), 0);
 }
 
 void TestEndToEnd::hangUpFailsClearlyThenReconnects() {

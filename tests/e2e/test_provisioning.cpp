@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <memory>
+#include <sys/types.h>
 #include <unistd.h>
 #include <vector>
 
@@ -303,7 +304,8 @@ private slots:
     void reportReadsTheDetectorAndWritesNothing() {
         Site site;
         QVERIFY(site.Prepare());
-        SimProcess* sim = site.Detector("a");
+        SimProcess* sim =
+            site.Detector("a", {"--walk-every", "0", "--play", "quiet:400 mw:600 quiet:300"});
         QVERIFY(sim);
         const QString port = sim->LinkPath();
         const std::optional<SimSettings> held = sim->Settings();
@@ -325,6 +327,9 @@ private slots:
                                                        QString::number(held->Pir2.Nconv))),
                      qPrintable(words));
             QVERIFY(words.contains("ALLARM") && words.contains("Radar level"));
+            // Its seconds of statuses are the report's walk test.
+            QVERIFY2(words.contains(QRegularExpression("Count per name:\\s+MW 1\\s")),
+                     qPrintable(words));
         }
 
         QVERIFY(WriteAll(site.Path("old.pdf"), "the earlier report"));
@@ -338,6 +343,80 @@ private slots:
             site.Run({"--port", site.Path("none/ttyVD0"), "--report", "old.pdf", "--seconds", "1"});
         QCOMPARE(missing.status, 3);
         QCOMPARE(ReadAll(site.Path("old.pdf")), QByteArray("the earlier report"));
+    }
+
+    // The walk test of a scripted walk: each event printed as it ends, the
+    // one still set at the end, the counts, the CSV; nothing written to the
+    // detector. Then the ways it ends early, each keeping its rows.
+    void walkTestOfAScriptedWalk() {
+        Site site;
+        QVERIFY(site.Prepare());
+        const QStringList walk{"--walk-every", "0", "--play",
+                               "quiet:600 mw:500 quiet:400 pir2+out1:700 quiet:400 tamper:9000"};
+        SimProcess* sim = site.Detector("a", walk);
+        QVERIFY(sim);
+        const QString port = sim->LinkPath();
+
+        Outcome run = site.Run({"--port", port, "--walk-test", "4", "--csv", "walk.csv"});
+        QCOMPARE(run.status, 0);
+        const QString t = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3}";
+        const QString peaks = ", peaks MW \\d+, Pir High above \\d+, Pir Down Under \\d+";
+        const QStringList expected{
+            "%1 MW (4|5|6)\\d\\d ms" + peaks, "%1 Pir Down Under (6|7|8)\\d\\d ms" + peaks,
+            "%1 Out #1 (6|7|8)\\d\\d ms" + peaks, "%1 Tamper still set at the end" + peaks};
+        QCOMPARE(run.out.size(), expected.size() + 2);
+        for (int i = 0; i < expected.size(); ++i)
+            QVERIFY2(QRegularExpression("^" + QRegularExpression::escape(port) + ": " +
+                                        expected[i].arg(t) + "$")
+                         .match(run.out[i])
+                         .hasMatch(),
+                     qPrintable(run.out[i]));
+        QCOMPARE(run.out[4],
+                 port + ": walk test of 4 s: MW 1, Pir Down Under 1, Tamper 1, Out #1 1");
+        QCOMPARE(run.out[5], port + ": walk test written to walk.csv");
+        const QByteArray bytes = ReadAll(site.Path("walk.csv"));
+        QVERIFY(bytes.startsWith("\xEF\xBB\xBFStart,Event,"));
+        const QStringList csv = QString::fromUtf8(bytes).split("\r\n", Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 5);
+        QVERIFY(QRegularExpression("^" + t + ",MW,\\d+,\\d+,\\d+,\\d+$").match(csv[1]).hasMatch());
+        QVERIFY(QRegularExpression("^" + t + ",Tamper,,\\d+,\\d+,\\d+$").match(csv[4]).hasMatch());
+        QVERIFY(sim->WaitFor("the tool closed the port"));
+        QCOMPARE(sim->CountUnread("configuration written"), 0);
+
+        // A file that cannot be written is found before the port is opened.
+        Outcome refused = site.Run({"--port", port, "--walk-test", "1", "--csv", "none/w.csv"});
+        QCOMPARE(refused.status, 4);
+        QTest::qWait(200);
+        QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
+
+        // Ctrl-C ends it in order, with its rows.
+        QProcess program;
+        program.setWorkingDirectory(site.Path("."));
+        program.start(site.Path("detector-config"),
+                      {"--port", port, "--walk-test", "60", "--csv", "stopped.csv"});
+        QVERIFY(sim->WaitFor("the tool opened the port"));
+        QTest::qWait(1600); // into the MW step
+        ::kill(static_cast<pid_t>(program.processId()), SIGINT);
+        QVERIFY(program.waitForFinished(2000));
+        QCOMPARE(program.exitCode(), 130);
+        const QString said = QString::fromLocal8Bit(program.readAllStandardOutput());
+        QVERIFY2(said.contains(port + ": walk test interrupted after 1 s: MW 1"), qPrintable(said));
+        QVERIFY(ReadAll(site.Path("stopped.csv")).contains(",MW,"));
+
+        // A link that fails ends it with 3; the rows seen are kept and marked.
+        SimProcess* failing = site.Detector("b", {"--walk-every", "0", "--play",
+                                                  "quiet:600 mw:500 quiet:300 out2:20000",
+                                                  "--fault", "hangup", "--hangup-after", "60"});
+        QVERIFY(failing);
+        Outcome lost =
+            site.Run({"--port", failing->LinkPath(), "--walk-test", "8", "--csv", "lost.csv"});
+        QCOMPARE(lost.status, 3);
+        const QString lines = lost.out.join('\n');
+        QVERIFY2(lines.contains(" Out #2 still set when the link was lost at ") &&
+                     lines.contains("walk test ended by the link after") &&
+                     lines.contains(": MW 1, Out #2 1"),
+                 qPrintable(lines));
+        QVERIFY(QRegularExpression(",MW,\\d+,").match(ReadAll(site.Path("lost.csv"))).hasMatch());
     }
 
     // A store whose read-back differs from the file: the line says that the
@@ -555,8 +634,9 @@ private slots:
 
         Outcome window = site.Run({"--port", port});
         QCOMPARE(window.status, 2);
-        QCOMPARE(window.err, QString("detector-config: no display; the window needs one. Without "
-                                     "a window use --apply, --diff, --read or --report\n"));
+        QCOMPARE(window.err,
+                 QString("detector-config: no display; the window needs one. Without "
+                         "a window use --apply, --diff, --read, --report or --walk-test\n"));
         QTest::qWait(200);
         QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
 

@@ -184,6 +184,35 @@ private slots:
         QVERIFY(!text.contains(QStringLiteral("Lens")));
     }
 
+    // The walk test section: counts, rows with still-set and lost-link marks,
+    // and the sentence that stands in for a walk test never run.
+    void walkTestSectionTellsCountsAndRows() {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("walk.pdf"));
+        ReportFacts facts = KnownFacts(false);
+        QVERIFY(WriteReportPdf(pdf, facts).isEmpty());
+        QVERIFY(Run(QStringLiteral("pdftotext"), {pdf, "-"})
+                    .contains(QStringLiteral("No walk test was run on this connection.")));
+
+        const std::int64_t t0 = QDateTime(QDate(2026, 5, 4), QTime(13, 20, 0)).toMSecsSinceEpoch();
+        WalkTestRun run;
+        run.StartedMs = t0;
+        run.LinkLostMs = t0 + 9000;
+        WalkEvent mw{0, t0 + 1000, 400, {512, 61, 59}, false, std::nullopt};
+        WalkEvent out{8, t0 + 2500, std::nullopt, {48, 60, 433}, true, t0 + 9000};
+        run.Events = {mw, out};
+        facts.WalkTest = run;
+        QVERIFY(WriteReportPdf(pdf, facts).isEmpty());
+        const QString text =
+            Run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, "-"});
+        QVERIFY2(text.contains(QStringLiteral("Walk test")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("No walk test")));
+        QVERIFY(HasRow(text, {"Count per name:", "MW 1, Out #1 1"}));
+        QVERIFY(HasRow(text, {"Ended by the link, lost at 2026-05-04 13:20:09.000."}));
+        QVERIFY(HasRow(text, {"13:20:01.000", "MW", "400", "512", "61", "59"}));
+        QVERIFY(HasRow(text, {"13:20:02.500", "Out #1", "link lost at", "48", "60", "433"}));
+    }
+
     void unwritableTargetLeavesTheOldFileWhole() {
 #ifndef Q_OS_UNIX
         QSKIP("folder rights are checked on POSIX systems");

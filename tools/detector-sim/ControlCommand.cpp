@@ -1,6 +1,7 @@
 #include "ControlCommand.h"
 
 #include "Options.h"
+#include "WalkScript.h"
 
 #include <sstream>
 #include <vector>
@@ -85,6 +86,19 @@ ControlOutcome ApplyControl(std::string_view line, Detector& detector) {
         t.realTiming = *arg() == "on";
         detector.SetTiming(t);
         outcome.reply = "ok real-timing " + *arg();
+    } else if (cmd == "play") {
+        // The rest of the line is the walk; alone, the walk a new user is shown.
+        const std::string_view rest = w.size() == 1 ? std::string_view(DefaultWalkScript)
+                                                    : line.substr(line.find("play") + 4);
+        std::string why;
+        auto steps = ParseWalkScript(rest, why);
+        if (!steps)
+            return error("play: " + why);
+        int ms = 0;
+        for (const WalkStep& step : *steps)
+            ms += step.Ms;
+        detector.Scene().PlayWalk(std::move(*steps));
+        outcome.reply = "ok play " + std::to_string(ms) + " ms";
     } else if (w.size() != 1) {
         return error("'" + cmd + "' takes no argument or is unknown");
     } else if (cmd == "walk") {

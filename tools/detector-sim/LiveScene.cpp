@@ -60,6 +60,22 @@ void LiveScene::Cover() {
     coverUntilMs_ = simMs_ + MaskMs;
 }
 
+void LiveScene::PlayWalk(std::vector<WalkStep> steps) {
+    script_ = std::move(steps);
+    scriptStartMs_ = simMs_;
+}
+
+const WalkStep* LiveScene::ScriptStep() {
+    std::int64_t at = simMs_ - scriptStartMs_;
+    for (const WalkStep& step : script_) {
+        if (at < step.Ms)
+            return &step;
+        at -= step.Ms;
+    }
+    script_.clear();
+    return nullptr;
+}
+
 double LiveScene::Gauss(double sigma) {
     return std::normal_distribution<double>(0, sigma)(rng_);
 }
@@ -153,9 +169,10 @@ void LiveScene::Step(const SimConfig& config) {
                            tempComp ? autoNoise : (config.Flags & FlagNoisePir1) != 0,
                            tempComp ? autoNoise : (config.Flags & FlagNoisePir2) != 0};
 
+    const WalkStep* scripted = ScriptStep();
     if (pendingWalk_ && !walking_)
         BeginWalk(config);
-    else if (!walking_ && walkEveryMs_ > 0 && simMs_ >= nextWalkMs_)
+    else if (!walking_ && !scripted && walkEveryMs_ > 0 && simMs_ >= nextWalkMs_)
         StartWalk();
     const double progress = walking_ ? double(simMs_ - walkStartMs_) / walkDurationMs_ : 0;
 
@@ -166,8 +183,11 @@ void LiveScene::Step(const SimConfig& config) {
     for (int c = 0; c < 3; ++c) {
         Channel& ch = channels_[c];
         ch.base += Gauss(0.3) + (ch.nominal - ch.base) * 0.01;
-        const double target =
-            ch.base + (walking_ ? ch.peak * Bump(progress, ch.zoneFrom, ch.zoneTo) : 0);
+        double target = ch.base + (walking_ ? ch.peak * Bump(progress, ch.zoneFrom, ch.zoneTo) : 0);
+        // A scripted detection: the level stands well above the threshold.
+        const std::uint16_t channelBit[3] = {DetMw, DetPir1, DetPir2};
+        if (scripted && (scripted->Detect & channelBit[c]))
+            target = std::max(target, 1.4 * std::max<double>(settings[c]->TRange, 20));
         ch.direct = std::max(0.0, target + Gauss(noise[c] ? sigma[c] * 0.4 : sigma[c]));
         ch.level += (ch.direct - ch.level) * (noise[c] ? 0.1 : 0.3);
         ch.refJitter = std::clamp(ch.refJitter + Gauss(0.2), -3.0, 3.0);
@@ -268,6 +288,13 @@ void LiveScene::Step(const SimConfig& config) {
         device |= DevNoisePir2;
     if (autoTestRunning)
         device |= DevAutoTestRunning;
+    if (scripted) {
+        // The script decides every event flag; the noise-reduction state stays
+        // the detector's own.
+        detect = scripted->Detect;
+        device = static_cast<std::uint16_t>((device & (DevNoisePir1 | DevNoisePir2)) |
+                                            (scripted->Device & ~(DevNoisePir1 | DevNoisePir2)));
+    }
 
     // Reference levels sit on the thresholds; with temperature compensation
     // they lean with the temperature as the detector adapts.

@@ -3,6 +3,7 @@
 #include "EventLog.h"
 #include "LiveStatus.h"
 #include "SimConfig.h"
+#include "WalkScript.h"
 
 #include <array>
 #include <cstdint>
@@ -35,6 +36,11 @@ public:
     // Someone knocks on the housing (tamper) or covers the lens (mask #1).
     void Knock();
     void Cover();
+    // Plays `steps` from the next step on: their flags replace the scene's
+    // detections, outputs and faults, and the levels of a detecting channel
+    // rise above its threshold. The scene takes over again after the last.
+    void PlayWalk(std::vector<WalkStep> steps);
+    bool PlayingWalk() const { return !script_.empty(); }
 
     // Runs the steps up to `nowMs` (a monotonic clock). The first call only
     // sets the origin; a gap of more than a minute is skipped, not replayed.
@@ -91,6 +97,11 @@ private:
     bool walkAlarm_ = false;
     double walkMaxAcc1_ = 0, walkMaxAcc2_ = 0, walkMaxNoise1_ = 0, walkMaxNoise2_ = 0;
     int walksDone_ = 0;
+
+    std::vector<WalkStep> script_;
+    std::int64_t scriptStartMs_ = 0;
+    // The step of the script at this moment, if one is playing.
+    const WalkStep* ScriptStep();
 
     LiveStatus status_;
     EventLog events_ = EventLog::Plausible();

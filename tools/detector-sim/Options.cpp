@@ -1,5 +1,7 @@
 #include "Options.h"
 
+#include "WalkScript.h"
+
 #include <charconv>
 
 namespace sim {
@@ -20,6 +22,11 @@ const char* const UsageText =
     "  --hangup-after K     hangup: requests answered before the port goes away (default 10)\n"
     "  --hangup-ms N        hangup: how long the port stays away (default 1000)\n"
     "  --walk-every S       mean seconds between walk-throughs, 0 = only on command (default 20)\n"
+    "  --play WALK          play this walk each time the tool opens the port: steps\n"
+    "                       FLAG[+FLAG...]:MS, e.g. \"quiet:1000 mw:800 quiet:500\n"
+    "                       pir2+out1:1200 quiet:500 tamper:600\"; flags mw, pir1, pir2,\n"
+    "                       mask1, mask2, tamper, noise1, noise2, out1, out2, out3, power,\n"
+    "                       mwfault, pir1fault, pir2fault, cpufault, autotest, quiet\n"
     "  --seed N             seed of the scene's randomness\n"
     "  --replay TRACE       answer with the frames of a session recorded by\n"
     "                       detector-config --trace, each kind in recorded order\n"
@@ -27,6 +34,7 @@ const char* const UsageText =
     "  --help               this text\n"
     "Commands on standard input, one per line: fault MODE, every N, trickle-ms N,\n"
     "hangup-after K, hangup-ms N, reaction-ms N, real-timing on|off, walk, knock, cover,\n"
+    "play [WALK] (alone: MW, then Pir Down Under with Out #1, then the tamper),\n"
     "hangup, status, quit; while replaying: status, real-timing on|off, quit.\n";
 
 std::optional<int> ParseNumber(std::string_view text, int min, int max) {
@@ -134,6 +142,12 @@ OptionsResult ParseOptions(const std::vector<std::string>& args) {
         } else if (name == "--walk-every") {
             if (!number(0, 3600, o.walkEverySec))
                 return result;
+        } else if (name == "--play") {
+            const auto text = value();
+            std::string why;
+            if (!text || !ParseWalkScript(*text, why))
+                return fail("--play: " + (text ? why : std::string("needs a walk")));
+            o.playScript = *text;
         } else if (name == "--seed") {
             int seed = 0;
             if (!number(0, 2'147'483'647, seed))

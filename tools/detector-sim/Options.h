@@ -19,6 +19,7 @@ struct SimOptions {
     FaultSettings fault;
     std::optional<std::uint32_t> seed;
     int walkEverySec = 20;
+    std::string playScript; // a walk played each time the tool opens the port
     std::string replayPath; // empty: the simulated scene
     bool loop = false;      // with a replay: start a used-up kind over
     bool help = false;

@@ -72,6 +72,8 @@ public:
         : statePath_(std::move(statePath)), responder_(responder), pty_(linkPath) {}
 
     bool Start(std::string& error) { return pty_.Open(error); }
+    // A walk played each time the tool opens the port.
+    void PlayOnOpen(std::string script) { playOnOpen_ = std::move(script); }
     const PtyLink& Port() const { return pty_; }
     int Run();
 
@@ -83,7 +85,9 @@ private:
     void PeerGone(std::int64_t now);
     void HangUp(std::int64_t now);
     void Reopen(std::int64_t now);
+    void ToolArrived();
 
+    std::string playOnOpen_;
     std::string statePath_;
     Responder& responder_;
     PtyLink pty_;
@@ -147,12 +151,18 @@ int Simulator::Run() {
             if ((ev & (POLLHUP | POLLERR)) && !(ev & POLLIN))
                 PeerGone(now);
             else if (!(ev & (POLLHUP | POLLERR)) && !peerPresent_ && pty_.IsOpen()) {
-                peerPresent_ = true;
-                Say("the tool opened the port");
+                ToolArrived();
             }
         }
     }
     return 0;
+}
+
+void Simulator::ToolArrived() {
+    peerPresent_ = true;
+    Say("the tool opened the port");
+    if (!playOnOpen_.empty())
+        Say(responder_.Control("play " + playOnOpen_).reply);
 }
 
 void Simulator::ReadControl(std::int64_t now) {
@@ -183,8 +193,7 @@ void Simulator::ReadPort(std::int64_t now) {
         const ssize_t n = read(pty_.MasterFd(), buf, sizeof buf);
         if (n > 0) {
             if (!peerPresent_) {
-                peerPresent_ = true;
-                Say("the tool opened the port");
+                ToolArrived();
             }
             Apply(responder_.Receive(buf, static_cast<std::size_t>(n), now / 1'000'000), now);
             if (!pty_.IsOpen())
@@ -307,6 +316,7 @@ int main(int argc, char** argv) {
 
     InstallSignalHandlers();
     Simulator simulator(options.linkPath, *responder, statePath);
+    simulator.PlayOnOpen(options.playScript);
     std::string error;
     if (!simulator.Start(error)) {
         std::fprintf(stderr, "detector-sim: %s\n", error.c_str());
