@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryCommand.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
 
@@ -20,11 +21,18 @@ struct CommandLine {
 
     QString port;      // chosen in the port dialog as if typed
     QString traceFile; // appends one line per frame when set
+    // The site book as --site-book names it (empty: the variable or the
+    // default), and the names of the site and detector for the window.
+    QString siteBook;
+    QString site;
+    QString detector;
 
     // Set when the run provisions detectors without a window.
     std::optional<ProvisionRequest> provision;
     // Set when the run writes one detector's commissioning report.
     std::optional<ReportRequest> report;
+    // Set when the run prints the site book's visits.
+    std::optional<HistoryRequest> history;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
 #include "FrameTrace.h"
+#include "HistoryCommand.h"
 #include "ParentConsole.h"
 #include "ProgramWindows.h"
 #include "Provisioning.h"
@@ -54,12 +55,22 @@ int main(int argc, char* argv[]) {
             out.PrintError({QStringLiteral("detector-config: ") + text});
         };
 
+    if (commandLine.history) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Configuration Tools");
+        HistoryRequest request = *commandLine.history;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return RunHistory(request, out);
+    }
+
     if (commandLine.provision) {
         // No window and no display: this also runs over SSH and in scripts.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("Configuration Tools");
-        return RunProvisioning(*commandLine.provision, out,
-                               commandLine.traceFile.isEmpty() ? nullptr : &trace);
+        // The default site book's folder follows the application's name.
+        ProvisionRequest request = *commandLine.provision;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return RunProvisioning(request, out, commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
 
     if (commandLine.report) {
@@ -70,7 +81,9 @@ int main(int argc, char* argv[]) {
 #endif
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName("Configuration Tools");
-        return RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
+        ReportRequest request = *commandLine.report;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return RunReport(request, QStringLiteral(DCT_VERSION), out,
                          commandLine.traceFile.isEmpty() ? nullptr : &trace);
     }
 

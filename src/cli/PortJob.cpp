@@ -5,6 +5,7 @@
 #include "ConfigSettings.h"
 #include "ConsoleOutput.h"
 #include "DetectorSession.h"
+#include "PortVisit.h"
 
 namespace {
 
@@ -12,8 +13,12 @@ namespace {
 class Job {
 public:
     Job(const ProvisionRequest& request, const DetectorConfig& file, DetectorSession& session,
-        ConsoleOutput& out)
-        : m_request(request), m_file(file), m_session(session), m_out(out) {}
+        ConsoleOutput& out, PortVisit& visit)
+        : m_request(request), m_file(file), m_session(session), m_out(out), m_visit(visit),
+          m_reference(request.action == ProvisionRequest::Action::Check ||
+                              request.action == ProvisionRequest::Action::Restore
+                          ? QStringLiteral("site book")
+                          : QStringLiteral("file")) {}
 
     PortResult Run() {
         if (!m_session.Connect())
@@ -23,25 +28,31 @@ public:
             return LinkFailed();
         switch (m_request.action) {
         case ProvisionRequest::Action::Diff:
+        case ProvisionRequest::Action::Check:
             return Compared(detector, QStringLiteral("equal"));
         case ProvisionRequest::Action::Read:
             return Saved(detector);
         case ProvisionRequest::Action::Apply:
+        case ProvisionRequest::Action::Restore:
             break;
         }
         // What loading the file in the window writes, read back on purpose.
-        if (!m_session.WriteConfiguration(LoadedConfigWriteFrame(m_file)) || !Read(detector))
+        if (!Write(LoadedConfigWriteFrame(m_file), false) || !Read(detector))
             return LinkFailed();
-        if (!m_request.store)
+        const bool store = m_request.store || m_request.action == ProvisionRequest::Action::Restore;
+        if (!store)
             return Compared(detector, QStringLiteral("applied and verified"));
         if (!CompareSettings(detector, m_file).isEmpty())
             return Compared(detector, QString());
         // Store To Flash as the window sends it: the shown configuration with
         // the store bit, then read back once more.
-        if (!m_session.WriteConfiguration(LoadedConfigWriteFrame(detector, FlagStoreToFlash)) ||
-            !Read(detector))
+        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash), true) || !Read(detector))
             return LinkFailed();
-        return Compared(detector, QStringLiteral("applied, verified and stored"));
+        const PortResult result =
+            Compared(detector, QStringLiteral("applied, verified and stored"));
+        if (result.status == ExitStatus::Done)
+            m_visit.Recorder().StoreVerified();
+        return result;
     }
 
 private:
@@ -55,6 +66,14 @@ private:
             return false;
         config = DetectorConfig{};
         UnpackConfigReport(config, payload.data());
+        m_visit.ConfigRead(config);
+        return true;
+    }
+
+    bool Write(const Command::ConfigWriteFrame& frame, bool store) {
+        if (!m_session.WriteConfiguration(frame))
+            return false;
+        m_visit.WriteSent(frame, store);
         return true;
     }
 
@@ -62,7 +81,8 @@ private:
     PortResult Compared(const DetectorConfig& detector, const QString& equal) {
         const QList<SettingDifference> differences = CompareSettings(detector, m_file);
         for (const SettingDifference& d : differences)
-            Add(QStringLiteral("%1: detector %2, file %3").arg(d.setting, d.first, d.second));
+            Add(QStringLiteral("%1: detector %2, %3 %4")
+                    .arg(d.setting, d.first, m_reference, d.second));
         if (differences.isEmpty()) {
             Add(equal);
             m_result.status = ExitStatus::Done;
@@ -70,9 +90,10 @@ private:
             const QString count = differences.size() == 1
                                       ? QStringLiteral("1 setting")
                                       : QStringLiteral("%1 settings").arg(differences.size());
-            Add(m_request.action == ProvisionRequest::Action::Apply
-                    ? QStringLiteral("differs after writing (%1)").arg(count)
-                    : QStringLiteral("differs (%1)").arg(count));
+            const bool wrote = m_request.action == ProvisionRequest::Action::Apply ||
+                               m_request.action == ProvisionRequest::Action::Restore;
+            Add(wrote ? QStringLiteral("differs after writing (%1)").arg(count)
+                      : QStringLiteral("differs (%1)").arg(count));
             m_result.status = ExitStatus::Differs;
         }
         return m_result;
@@ -102,14 +123,17 @@ private:
     const DetectorConfig& m_file;
     DetectorSession& m_session;
     ConsoleOutput& m_out;
+    PortVisit& m_visit;
+    const QString m_reference; // what the detector is compared with, in the lines
     PortResult m_result;
 };
 
 } // namespace
 
 PortResult ServePort(const ProvisionRequest& request, const DetectorConfig& file,
-                     DetectorSession& session, ConsoleOutput& out) {
-    PortResult result = Job(request, file, session, out).Run();
+                     DetectorSession& session, ConsoleOutput& out, PortVisit& visit) {
+    PortResult result = Job(request, file, session, out, visit).Run();
     session.Close();
+    result.status = visit.Finish(result.status, result.lines);
     return result;
 }

@@ -6,10 +6,13 @@
 #include "DetectorSession.h"
 #include "FrameTrace.h"
 #include "GraphFeed.h"
+#include "PortVisit.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <chrono>
 #include <cstring>
@@ -32,8 +35,19 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ReportFacts facts;
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
-    const bool read = session.Connect() && session.ReadConfiguration(config) &&
-                      session.ReadEventLog(events) &&
+    PortVisit visit(request.book, request.port, request.site, request.detector);
+    const auto configRead = [&] {
+        UnpackConfigReport(facts.Config, config.data());
+        visit.ConfigRead(facts.Config);
+        return true;
+    };
+    const auto logRead = [&] {
+        visit.Recorder().EventLogRead(
+            QByteArray(reinterpret_cast<const char*>(events.data()), events.size()));
+        return true;
+    };
+    const bool read = session.Connect() && session.ReadConfiguration(config) && configRead() &&
+                      session.ReadEventLog(events) && logRead() &&
                       session.PollLiveStatus(
                           std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
                               ReportFacts::Live live;
@@ -43,16 +57,20 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
                           });
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
+    QStringList lines;
     if (!read) {
         out.Log(session.Failure());
-        out.Print({port + QStringLiteral("failed: ") + session.Failure().message.simplified()});
-        return ExitStatus::LinkFailure;
+        lines << port + QStringLiteral("failed: ") + session.Failure().message.simplified();
+        const int status = visit.Finish(ExitStatus::LinkFailure, lines);
+        out.Print(lines);
+        return status;
     }
 
     facts.Time = QDateTime::currentDateTime();
     facts.Port = request.port;
     facts.Version = version;
-    UnpackConfigReport(facts.Config, config.data());
+    facts.Site = request.site;
+    facts.Detector = request.detector;
     // The detector keeps no lens; the lists start at their first item.
     facts.Lenses = {LensItemTexts().constFirst(), LensItemTexts().constFirst()};
     EventBuffer log;
@@ -62,11 +80,19 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     facts.Graph = graph.Picture();
 
     const QString error = WriteReportPdf(request.file, facts);
+    int status = ExitStatus::Done;
     if (!error.isEmpty()) {
-        out.Print({port + QStringLiteral("failed: ") + error});
-        return ExitStatus::FileError;
+        lines << port + QStringLiteral("failed: ") + error;
+        status = ExitStatus::FileError;
+    } else {
+        QFile written(request.file);
+        visit.Recorder().ReportWritten(
+            QDir::toNativeSeparators(QFileInfo(request.file).absoluteFilePath()),
+            written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray());
+        lines << port + QStringLiteral("report written to ") +
+                     QDir::toNativeSeparators(request.file);
     }
-    out.Print(
-        {port + QStringLiteral("report written to ") + QDir::toNativeSeparators(request.file)});
-    return ExitStatus::Done;
+    status = visit.Finish(status, lines);
+    out.Print(lines);
+    return status;
 }

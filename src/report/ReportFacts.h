@@ -17,6 +17,9 @@ struct ReportFacts {
     QDateTime Time;
     QString Port;
     QString Version;
+    // The names the installer gave the site and the detector; either may be empty.
+    QString Site;
+    QString Detector;
 
     DetectorConfig Config;
     // The lens chosen in each PIR panel's list; the detector does not keep it.

@@ -1,0 +1,36 @@
+#include "PortVisit.h"
+
+#include "ConsoleOutput.h"
+
+PortVisit::PortVisit(const SiteBookLocation& where, const QString& port, const QString& site,
+                     const QString& detector)
+    : m_book(where), m_open(m_book.Open()), m_recorder(m_open ? &m_book : nullptr, m_book.Error()),
+      m_port(port) {
+    m_recorder.Begin(port, site, detector, QStringLiteral(DCT_VERSION));
+}
+
+void PortVisit::ConfigRead(const DetectorConfig& config) {
+    m_recorder.ConfigRead(
+        QByteArray(reinterpret_cast<const char*>(config.Bytes.data()), DetectorConfig::Size));
+}
+
+void PortVisit::WriteSent(const Command::ConfigWriteFrame& frame, bool store) {
+    // The body between the envelope's four leading bytes and its checksum and end.
+    m_recorder.WriteSent(
+        QByteArray(reinterpret_cast<const char*>(frame.data()) + 4, Command::ConfigBodyLength),
+        store);
+}
+
+int PortVisit::Finish(int status, QStringList& lines) {
+    QString outcome = VisitOutcome::Ok;
+    if (status == ExitStatus::Differs)
+        outcome = VisitOutcome::Differs;
+    else if (status == ExitStatus::LinkFailure)
+        outcome = VisitOutcome::LinkFailure;
+    m_recorder.End(outcome);
+    const QString failure = m_open ? m_recorder.Failure() : m_book.Error();
+    if (failure.isEmpty())
+        return status;
+    lines << m_port + QStringLiteral(": not recorded: ") + failure;
+    return status <= ExitStatus::Differs ? ExitStatus::SiteBookError : status;
+}
