@@ -81,8 +81,9 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                    QStringLiteral("file"));
     const QCommandLineOption siteBook(
         QStringLiteral("site-book"),
-        QStringLiteral("Keep the record of visits in the database file <location> instead of "
-                       "site-book.sqlite in the user's data folder (also: the variable "
+        QStringLiteral("Keep the record of visits in the database file <location>, or on the "
+                       "PostgreSQL server postgresql://USER@HOST[:PORT]/DBNAME[?...], instead "
+                       "of site-book.sqlite in the user's data folder (also: the variable "
                        "DETECTOR_CONFIG_SITE_BOOK)."),
         QStringLiteral("location"));
     const QCommandLineOption site(QStringLiteral("site"),
@@ -105,8 +106,13 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         QStringLiteral("restore"),
         QStringLiteral("Without a window: apply, verify and store what the latest visit of "
                        "--site and --detector that stored left, as --apply --store does."));
+    const QCommandLineOption sync(
+        QStringLiteral("sync"),
+        QStringLiteral("Send the visits kept on this computer while the server of --site-book "
+                       "postgresql://... was out of reach, and do nothing else."));
     parser.addOption(port);
     parser.addOption(siteBook);
+    parser.addOption(sync);
     parser.addOption(site);
     parser.addOption(detector);
     parser.addOption(history);
@@ -130,7 +136,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(toolkit);
     }
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb"}) {
         QCommandLineOption toolkit(QString::fromLatin1(name));
         toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(toolkit);
@@ -161,6 +167,23 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     result.site = parser.value(site);
     const QStringList detectors = parser.values(detector);
     result.detector = detectors.isEmpty() ? QString() : detectors.constFirst();
+
+    if (parser.isSet(sync)) {
+        for (const QString& name : parser.optionNames()) {
+            if (name != QLatin1String("sync") && name != QLatin1String("site-book"))
+                return Refuse(
+                    QStringLiteral("--sync goes with --site-book alone, not with --%1.").arg(name),
+                    parser);
+        }
+        const QString book =
+            parser.isSet(siteBook) ? result.siteBook : qEnvironmentVariable(SiteBookVariable);
+        if (!book.startsWith(QStringLiteral("postgres"), Qt::CaseInsensitive))
+            return Refuse(QStringLiteral("--sync sends the visits kept on this computer to a "
+                                         "server: give --site-book postgresql://..."),
+                          parser);
+        result.sync = true;
+        return result;
+    }
 
     QStringList actions;
     for (const QCommandLineOption* option :

@@ -33,6 +33,8 @@ struct CommandLine {
     std::optional<ReportRequest> report;
     // Set when the run prints the site book's visits.
     std::optional<HistoryRequest> history;
+    // Set when the run only sends the visits kept locally to the server.
+    bool sync = false;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the

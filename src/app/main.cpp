@@ -6,6 +6,7 @@
 #include "ProgramWindows.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
+#include "SyncCommand.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -54,6 +55,13 @@ int main(int argc, char* argv[]) {
         trace.ReportFailure = [&out](const QString& text) {
             out.PrintError({QStringLiteral("detector-config: ") + text});
         };
+
+    if (commandLine.sync) {
+        QCoreApplication app(argc, argv);
+        // The visits waiting for the server are in the default site book.
+        QCoreApplication::setApplicationName("Configuration Tools");
+        return RunSync(ResolveSiteBookLocation(commandLine.siteBook), out);
+    }
 
     if (commandLine.history) {
         QCoreApplication app(argc, argv);

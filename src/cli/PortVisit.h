@@ -18,8 +18,9 @@ public:
     PortVisit(const SiteBookLocation& where, const QString& port, const QString& site,
               const QString& detector);
 
-    // The open book, or null (Finish then says why).
-    SiteBook* Book() { return m_open ? &m_book : nullptr; }
+    // The open book, or null (Finish then says why). A book on a server is
+    // always given: it says itself why it cannot answer.
+    SiteBook* Book() { return m_open || m_book.Location().IsServer() ? &m_book : nullptr; }
     VisitRecorder& Recorder() { return m_recorder; }
 
     void ConfigRead(const DetectorConfig& config);
@@ -28,7 +29,8 @@ public:
 
     // Ends the visit with the outcome that `status` means. When the book
     // could not be opened or written, adds a line saying so and makes the
-    // status 5, unless the work itself failed worse (2, 3 or 4).
+    // status 5, unless the work itself failed worse (2, 3 or 4). A visit a
+    // server could not take is said to be kept locally.
     int Finish(int status, QStringList& lines);
 
 private:

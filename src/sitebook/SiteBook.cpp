@@ -21,7 +21,8 @@ constexpr int BusyDeadlineMs = 20000;
 } // namespace
 
 SiteBook::SiteBook(SiteBookLocation location)
-    : m_location(std::move(location)), m_dialect(SqliteDialect()) {
+    : m_location(std::move(location)),
+      m_dialect(m_location.IsServer() ? PostgresDialect() : SqliteDialect()) {
     static std::atomic<int> counter{0};
     m_connection = QStringLiteral("site-book-%1").arg(counter.fetch_add(1));
 }
@@ -35,6 +36,8 @@ SiteBook::~SiteBook() {
 }
 
 bool SiteBook::Fail(const QString& what, const QString& reason) {
+    if (m_location.IsServer())
+        return FailOnServer(what, reason);
     m_error = QStringLiteral("%1: %2: %3").arg(m_location.Describe(), what, reason.trimmed());
     return false;
 }
@@ -46,6 +49,8 @@ bool SiteBook::Open() {
         m_error = m_location.error;
         return false;
     }
+    if (m_location.IsServer())
+        return OpenServer();
     const QFileInfo file(m_location.file);
     if (!QDir().mkpath(file.absolutePath()))
         return Fail(QStringLiteral("cannot be created"),
@@ -76,6 +81,9 @@ bool SiteBook::Open() {
 }
 
 bool SiteBook::InTransaction(bool write, const std::function<bool()>& step) {
+    // Inside another step's transaction: part of it, tried again with it.
+    if (m_inTransaction)
+        return step();
     const QDeadlineTimer deadline(BusyDeadlineMs);
     for (;;) {
         m_busy = false;
@@ -85,7 +93,9 @@ bool SiteBook::InTransaction(bool write, const std::function<bool()>& step) {
             m_busy = m_dialect.isBusy(begin.lastError());
             Fail(QStringLiteral("cannot be written"), begin.lastError().text());
         } else {
+            m_inTransaction = true;
             done = step();
+            m_inTransaction = false;
             QSqlQuery end(m_db);
             if (done && !end.exec(QStringLiteral("COMMIT"))) {
                 m_busy = m_dialect.isBusy(end.lastError());

@@ -5,6 +5,8 @@
 #include <QStandardPaths>
 
 QString SiteBookLocation::Describe() const {
+    if (IsServer())
+        return QStringLiteral("site book \"%1\"").arg(server.shown);
     return QStringLiteral("site book \"%1\"").arg(QDir::toNativeSeparators(file));
 }
 
@@ -23,16 +25,13 @@ SiteBookLocation ResolveSiteBookLocation(const QString& given) {
         location.file = DefaultSiteBookFile();
         return location;
     }
-    location.file = QFileInfo(text).absoluteFilePath();
-    // A server address taken for a file name would quietly start a second,
-    // local book; say plainly that this build keeps its book in a file.
     const QString lower = text.toLower();
     if (lower.startsWith(QStringLiteral("postgresql://")) ||
         lower.startsWith(QStringLiteral("postgres://"))) {
-        location.file = text.section(u'@', -1); // never the password
-        location.error = QStringLiteral("site book \"%1\": this version keeps the site book in "
-                                        "a file; a server address is not supported")
-                             .arg(location.file);
+        location.driver = QStringLiteral("QPSQL");
+        location.error = ParseServerAddress(text, location.server);
+        return location;
     }
+    location.file = QFileInfo(text).absoluteFilePath();
     return location;
 }

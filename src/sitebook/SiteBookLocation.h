@@ -2,13 +2,19 @@
 
 #include <QString>
 
-// Where the site book lives: a database file (SQLite), named by the command
-// line's --site-book, else by DETECTOR_CONFIG_SITE_BOOK, else the default
-// file in the user's application data folder.
+#include "SiteBookServerAddress.h"
+
+// Where the site book lives: a database file (SQLite) or a PostgreSQL server,
+// named by the command line's --site-book, else by DETECTOR_CONFIG_SITE_BOOK,
+// else the default file in the user's application data folder.
 struct SiteBookLocation {
-    QString driver; // the Qt SQL driver: "QSQLITE"
+    QString driver; // the Qt SQL driver: "QSQLITE" or "QPSQL"
     QString file;   // the database file
     QString error;  // why the named location cannot be used; empty when it can
+    // The server, with driver "QPSQL".
+    SiteBookServerAddress server;
+
+    bool IsServer() const { return driver == QLatin1String("QPSQL"); }
 
     // What messages call it.
     QString Describe() const;

@@ -75,6 +75,19 @@ const QList<QStringList>& SiteBookMigrations() {
                            "sha256 VARCHAR(64) NOT NULL,"
                            "pdf {blob})"),
         },
+        {
+            // Visits a server could not take, kept in the local book until
+            // they are sent; the server is named as the address shows it,
+            // and `steps` counts the steps kept, so a send knows whether the
+            // visit went on meanwhile.
+            QStringLiteral("CREATE TABLE visits_unsent ("
+                           "visit_id VARCHAR(36) NOT NULL,"
+                           "server VARCHAR(1000) NOT NULL,"
+                           "kept VARCHAR(32) NOT NULL,"
+                           "reason VARCHAR(1000) NOT NULL,"
+                           "steps INTEGER NOT NULL,"
+                           "PRIMARY KEY (visit_id, server))"),
+        },
     };
     return migrations;
 }

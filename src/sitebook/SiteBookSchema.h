@@ -19,6 +19,7 @@ struct SqlDialect {
 };
 
 const SqlDialect& SqliteDialect();
+const SqlDialect& PostgresDialect();
 
 // The schema's versions in order: migration n (counting from 1) brings a
 // book at version n - 1 to version n. Each is run in one transaction that

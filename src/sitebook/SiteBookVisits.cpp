@@ -91,7 +91,7 @@ bool SiteBook::Run(QSqlQuery& q, const QString& what) {
     return Fail(what, q.lastError().text());
 }
 
-bool SiteBook::Save(const Visit& visit, int parts) {
+bool SiteBook::SaveHere(const Visit& visit, int parts) {
     if (!m_open && !Open())
         return false;
     const QString what = QStringLiteral("cannot be written");
