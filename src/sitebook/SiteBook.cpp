@@ -102,7 +102,8 @@ bool SiteBook::InTransaction(bool write, const std::function<bool()>& step) {
                 Fail(QStringLiteral("cannot be written"), end.lastError().text());
                 done = false;
             }
-            if (!done)
+            // (A connection lost meanwhile has nothing to roll back.)
+            if (!done && m_db.isOpen())
                 QSqlQuery(m_db).exec(QStringLiteral("ROLLBACK"));
         }
         if (done)

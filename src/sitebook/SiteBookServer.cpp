@@ -82,8 +82,13 @@ bool SiteBook::OpenServer() {
 }
 
 bool SiteBook::FailOnServer(const QString& what, const QString& reason) {
-    const QString said = m_location.server.Hide(FirstLine(reason));
-    m_unreachable = ServerOutOfReach(reason);
+    QString said = m_location.server.Hide(FirstLine(reason));
+    // A connection lost under a statement leaves the driver closed, and
+    // often nothing to say but that.
+    const bool lost = m_db.isValid() && !m_db.isOpen() && m_open;
+    if (said.isEmpty())
+        said = QStringLiteral("the connection to the server was lost");
+    m_unreachable = lost || ServerOutOfReach(reason);
     if (m_unreachable) {
         m_serverProblem = QStringLiteral("server unreachable (%1)").arg(said);
         m_error = m_location.Describe() + QStringLiteral(": ") + m_serverProblem;

@@ -103,6 +103,15 @@ private slots:
         m_pg = std::make_unique<PgCluster>();
         QVERIFY2(m_pg->IsCreated(), qPrintable(m_pg->Error()));
         QVERIFY2(m_pg->Start(), qPrintable(m_pg->Error()));
+        // The local book this process fills lies where the program's does.
+        // (After the cluster: its folder is named after the application, and
+        // the server's socket folder may hold no space.)
+        QCoreApplication::setApplicationName("Configuration Tools");
+    }
+    // Each case starts with the server up, also after one that failed halfway.
+    void init() {
+        if (!m_pg->IsRunning())
+            QVERIFY2(m_pg->Start(), qPrintable(m_pg->Error()));
     }
     void cleanupTestCase() { m_pg.reset(); }
 
@@ -171,6 +180,165 @@ private slots:
         QCOMPARE(history.status, 0);
         QCOMPARE(history.out.size(), 3);
         QCOMPARE(Count("offline", "SELECT COUNT(*) FROM visits"), 3);
+    }
+
+    // Two laptops at once on a database nobody used yet: the schema made
+    // once, every visit there once.
+    void twoProcessesAtOnce() {
+        QVERIFY(m_pg->CreateDatabase("shared"));
+        const QString uri = m_pg->Uri("shared");
+        Laptop laptop;
+        QStringList ports;
+        for (int n = 0; n < 4; ++n)
+            ports << laptop.Detector();
+        QVERIFY(!ports.contains(QString()));
+        QCOMPARE(laptop.Run({"--port", ports[0], "--read", "held.bin"}).status, 0);
+
+        QProcess first;
+        QProcess second;
+        laptop.Start(first, {"--port", ports[0], "--port", ports[1], "--diff", "held.bin",
+                             "--site-book", uri});
+        laptop.Start(second, {"--port", ports[2], "--port", ports[3], "--diff", "held.bin",
+                              "--site-book", uri});
+        const Outcome a = Laptop::Finish(first);
+        const Outcome b = Laptop::Finish(second);
+        QVERIFY2(a.status == 0 && b.status == 0, qPrintable(a.All() + b.All()));
+        QCOMPARE(Count("shared", "SELECT COUNT(DISTINCT port) FROM visits WHERE ended IS NOT "
+                                 "NULL AND outcome = 'ok'"),
+                 4);
+        QCOMPARE(Count("shared", "SELECT COUNT(*) FROM visits"), 4);
+        QCOMPARE(Count("shared", "SELECT COUNT(*) FROM schema_version"), 2);
+    }
+
+    // The server killed while --sync sends: what went is there once, what
+    // did not goes with the next --sync, nothing twice and nothing lost.
+    void serverKilledDuringSync() {
+        QVERIFY(m_pg->CreateDatabase("killed"));
+        const QString uri = m_pg->Uri("killed");
+        Laptop laptop;
+        qputenv("XDG_DATA_HOME", laptop.Path("data").toLocal8Bit());
+        // Visits kept while the server is away, each with writes and a
+        // report heavy enough that sending them takes a while.
+        QVERIFY(m_pg->Stop());
+        constexpr int Visits = 150;
+        SiteBookLocation where = ResolveSiteBookLocation(uri);
+        QVERIFY(where.IsServer());
+        {
+            SiteBook book(where);
+            QByteArray pdf(96 * 1024, '\0');
+            for (int i = 0; i < Visits; ++i) {
+                Visit v;
+                v.id = QStringLiteral("00000000-0000-4000-8000-%1").arg(i, 12, 10, QChar(u'0'));
+                v.started = QDateTime::currentDateTimeUtc();
+                v.ended = v.started.addSecs(60);
+                v.port = "COM1";
+                v.site = "Yard";
+                v.detector = QString::number(i);
+                v.found = v.left = QByteArray(44, char(i));
+                for (int w = 0; w < 3; ++w)
+                    v.writes << VisitWrite{v.started, QByteArray(40, char(w)), w == 2};
+                pdf[0] = char(i);
+                v.report = "report.pdf";
+                v.reportPdf = pdf;
+                v.reportSha256 = QString(64, u'0');
+                v.outcome = "ok";
+                QVERIFY2(book.Save(v), qPrintable(book.Error()));
+                QVERIFY(book.KeptLocallyFor(v.id));
+            }
+        }
+        QVERIFY(m_pg->Start());
+        QProcess sync;
+        laptop.Start(sync, {"--sync", "--site-book", uri});
+        QTRY_VERIFY_WITH_TIMEOUT(Count("killed", "SELECT COUNT(*) FROM visits") > 0, 20000);
+        m_pg->Kill();
+        const Outcome cut = Laptop::Finish(sync);
+        QVERIFY2(cut.status == 5, qPrintable(cut.All()));
+        QVERIFY(!cut.All().contains(m_pg->Password()));
+
+        QVERIFY(m_pg->Start());
+        const int before = Count("killed", "SELECT COUNT(*) FROM visits");
+        QVERIFY(before > 0 && before < Visits);
+        const Outcome rest = laptop.Run({"--sync", "--site-book", uri});
+        QCOMPARE(rest.status, 0);
+        QVERIFY2(rest.out.join("").contains(QStringLiteral("%1 visits sent").arg(Visits - before)),
+                 qPrintable(rest.All()));
+        QCOMPARE(Count("killed", "SELECT COUNT(*) FROM visits WHERE ended IS NOT NULL"), Visits);
+        QCOMPARE(Count("killed", "SELECT COUNT(*) FROM visit_writes"), 3 * Visits);
+        QCOMPARE(Count("killed", "SELECT COUNT(*) FROM visit_reports WHERE LENGTH(pdf) = 98304"),
+                 Visits);
+        SiteBookLocation local;
+        local.driver = "QSQLITE";
+        local.file = DefaultSiteBookFile();
+        SiteBook book(local);
+        QList<std::pair<QString, int>> waiting;
+        QVERIFY(book.Unsent(where.server.shown, waiting));
+        QCOMPARE(waiting.size(), 0);
+    }
+
+    // A wrong password is said plainly and never shown; PGPASSWORD and
+    // ~/.pgpass give the password as libpq reads them.
+    void passwords() {
+        QVERIFY(m_pg->CreateDatabase("auth"));
+        Laptop laptop;
+        const QString port = laptop.Detector();
+        const QString secret = "not-the-password-4711";
+        const QString wrong = m_pg->Uri("auth", false).replace("dct@", "dct:" + secret + "@");
+        const Outcome history = laptop.Run({"--history", "--site-book", wrong});
+        QCOMPARE(history.status, 5);
+        QVERIFY2(history.err.contains("password authentication failed"), qPrintable(history.All()));
+        QVERIFY(!history.All().contains(secret));
+        // The visit itself is not lost, but someone must act: 5.
+        const Outcome read =
+            laptop.Run({"--port", port, "--read", "held.bin", "--site-book", wrong});
+        QCOMPARE(read.status, 5);
+        QVERIFY2(read.out.join("\n").contains(port + ": visit kept locally: "),
+                 qPrintable(read.All()));
+        QVERIFY(!read.All().contains(secret));
+
+        const QString bare = m_pg->Uri("auth", false);
+        QCOMPARE(laptop.Run({"--history", "--site-book", bare}).status, 5);
+        laptop.env["PGPASSWORD"] = m_pg->Password();
+        QCOMPARE(laptop.Run({"--history", "--site-book", bare}).status, 0);
+        laptop.env.clear();
+        QFile pgpass(laptop.Path(".pgpass"));
+        QVERIFY(pgpass.open(QIODevice::WriteOnly));
+        pgpass.write(QStringLiteral("127.0.0.1:%1:auth:dct:%2\n")
+                         .arg(m_pg->Port())
+                         .arg(m_pg->Password())
+                         .toUtf8());
+        pgpass.close();
+        QVERIFY(pgpass.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        const Outcome fromFile = laptop.Run({"--history", "--site-book", bare});
+        QCOMPARE(fromFile.status, 0);
+        // With the password back, the visit kept locally went first.
+        QCOMPARE(fromFile.out.size(), 1);
+    }
+
+    // A book made by the previous version, with a visit in it, is brought
+    // to this version's schema on first use and keeps its visit.
+    void schemaOfThePreviousVersion() {
+        QVERIFY(m_pg->CreateDatabase("old"));
+        QStringList sql = SiteBookMigrations().constFirst();
+        sql.replaceInStrings("{blob}", "BYTEA");
+        sql << "CREATE TABLE schema_version (version INTEGER NOT NULL PRIMARY KEY, applied "
+               "VARCHAR(32) NOT NULL)"
+            << "INSERT INTO schema_version VALUES (1, '2026-03-02T14:10:00.000Z')"
+            << "INSERT INTO visits (id, started, ended, \"user\", host, port, site, detector, "
+               "version, stored, writes, events, outcome) VALUES ('7d1f3c2e-0000-4000-8000-"
+               "000000000001', '2026-03-02T14:00:00.000Z', '2026-03-02T14:10:00.000Z', 'ann', "
+               "'laptop', 'COM3', 'Depot', 'Gate', '1.0', 1, 2, 0, 'ok')";
+        QVERIFY(!m_pg->Query("old", sql.join(";\n")).isNull());
+        Laptop laptop;
+        const Outcome history = laptop.Run({"--history", "--site-book", m_pg->Uri("old")});
+        QCOMPARE(history.status, 0);
+        QCOMPARE(history.out.size(), 1);
+        QVERIFY(history.out[0].contains("\"id\":\"7d1f3c2e-0000-4000-8000-000000000001\""));
+        QCOMPARE(Count("old", "SELECT MAX(version) FROM schema_version"),
+                 int(SiteBookMigrations().size()));
+        QCOMPARE(Count("old", "SELECT COUNT(*) FROM visits_unsent"), 0);
+        // Nothing kept, nothing to send: and no local book made for asking.
+        QCOMPARE(laptop.Run({"--sync", "--site-book", m_pg->Uri("old")}).status, 0);
+        QVERIFY(!QFile::exists(laptop.Path("data/Configuration Tools/site-book.sqlite")));
     }
 };
 
