@@ -65,8 +65,10 @@ void AttachSiteBook(ProgramWindows& windows, const SiteBookLocation& location) {
     QObject::connect(item, &QAction::triggered, form, [form, book] {
         // One window, made when first asked for; read again at each showing.
         auto* window = form->findChild<SiteBookWindow*>();
-        if (!window)
+        if (!window) {
             window = new SiteBookWindow(book->Book(), form);
+            window->move(form->geometry().center() - window->rect().center());
+        }
         window->Refresh();
         window->show();
         window->raise();

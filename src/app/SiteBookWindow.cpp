@@ -42,6 +42,7 @@ SiteBookWindow::SiteBookWindow(SiteBook& book, QWidget* parent)
     ui->Table_Visits->setColumnCount(static_cast<int>(ListTitles.size()));
     ui->Table_Visits->setHorizontalHeaderLabels(ListTitles);
     ui->Table_Visits->verticalHeader()->hide();
+    ui->Table_Visits->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui->Table_Visits->horizontalHeader()->setStretchLastSection(true);
     ui->Splitter->setSizes({260, 300});
 
@@ -140,6 +141,9 @@ void SiteBookWindow::Refresh() {
             chosenRow = r;
     }
     table->resizeColumnsToContents();
+    // The visit chosen before stays chosen; else the newest is.
+    if (chosenRow < 0 && !m_visits.isEmpty())
+        chosenRow = 0;
     if (chosenRow >= 0)
         table->selectRow(chosenRow);
     else

@@ -95,7 +95,6 @@ QString EventLog(const Visit& v) {
 } // namespace
 
 QString VisitDetailsHtml(const Visit& v) {
-    QString facts;
     const std::pair<QString, QString> items[] = {
         {QStringLiteral("Site"), v.site},
         {QStringLiteral("Detector"), v.detector},
@@ -108,11 +107,16 @@ QString VisitDetailsHtml(const Visit& v) {
         {QStringLiteral("Version"), v.version},
         {QStringLiteral("Stored"), v.stored ? QStringLiteral("yes") : QStringLiteral("no")},
         {QStringLiteral("Report"), v.report.isEmpty() ? QStringLiteral("none") : v.report},
-        {QStringLiteral("Visit"), v.id},
     };
-    for (const auto& [name, value] : items)
-        facts += Row({name, value});
-    return QStringLiteral("<h3>Visit</h3>") + Table(facts) +
+    // One line of names over one line of values, so the configuration
+    // below is in view at once.
+    QStringList names, values;
+    for (const auto& [name, value] : items) {
+        names << name;
+        values << value;
+    }
+    return QStringLiteral("<h3>Visit %1</h3>").arg(Escaped(v.id)) +
+           Table(Row(names, true) + Row(values)) +
            QStringLiteral("<h3>Configuration</h3>") + Settings(v) +
            QStringLiteral("<h3>Writes</h3>") + Writes(v) + QStringLiteral("<h3>Walk test</h3>") +
            WalkTest(v) + QStringLiteral("<h3>Event log</h3>") + EventLog(v);
