@@ -116,8 +116,8 @@ QString VisitDetailsHtml(const Visit& v) {
         values << value;
     }
     return QStringLiteral("<h3>Visit %1</h3>").arg(Escaped(v.id)) +
-           Table(Row(names, true) + Row(values)) +
-           QStringLiteral("<h3>Configuration</h3>") + Settings(v) +
-           QStringLiteral("<h3>Writes</h3>") + Writes(v) + QStringLiteral("<h3>Walk test</h3>") +
-           WalkTest(v) + QStringLiteral("<h3>Event log</h3>") + EventLog(v);
+           Table(Row(names, true) + Row(values)) + QStringLiteral("<h3>Configuration</h3>") +
+           Settings(v) + QStringLiteral("<h3>Writes</h3>") + Writes(v) +
+           QStringLiteral("<h3>Walk test</h3>") + WalkTest(v) +
+           QStringLiteral("<h3>Event log</h3>") + EventLog(v);
 }
