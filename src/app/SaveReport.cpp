@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 SaveReport::SaveReport(const Sources& sources, QObject* parent)
     : QObject(parent), SaveReport1(FindControl<QAction>(sources.Form, "SaveReport1")),
@@ -28,10 +29,10 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
     UpdateEnabled();
 
     QWidget* window = m_src.Form->window();
-    ChooseFile = [window] {
+    ChooseFile = [this, window] {
         return ChooseSaveFileName(window, QStringLiteral("Save Report"),
                                   {QStringLiteral("PDF (*.pdf)")}, QStringLiteral("pdf"),
-                                  QStringLiteral("report.pdf"));
+                                  SuggestedName());
     };
     ShowMessage = [window](const QString& text) {
         QMessageBox::warning(window, window->windowTitle(), text);
@@ -57,6 +58,10 @@ ReportFacts SaveReport::Facts() const {
     f.Time = QDateTime::currentDateTime();
     f.Port = m_src.FormCom ? m_src.FormCom->COM : QString();
     f.Version = QStringLiteral(DCT_VERSION);
+    if (m_src.FormCom) {
+        f.Site = m_src.FormCom->SiteName();
+        f.Detector = m_src.FormCom->DetectorName();
+    }
     f.Config = m_src.Config->CurrentConfig();
     f.Lenses = {m_lens[0]->currentText(), m_lens[1]->currentText()};
     if (m_statusSeen)
@@ -80,9 +85,24 @@ void SaveReport::SaveReport1Execute() {
 
 bool SaveReport::Save(const QString& path) {
     const QString error = WriteReportPdf(path, Facts());
-    if (error.isEmpty())
+    if (error.isEmpty()) {
+        if (Written)
+            Written(path);
         return true;
+    }
     if (ShowMessage)
         ShowMessage(error);
     return false;
+}
+
+QString SaveReport::SuggestedName() const {
+    QStringList parts;
+    if (m_src.FormCom)
+        parts << m_src.FormCom->SiteName() << m_src.FormCom->DetectorName();
+    parts << QStringLiteral("report.pdf");
+    parts.removeAll(QString());
+    QString name = parts.join(u' ');
+    // Characters no file system takes in a name become dashes.
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    return name.replace(unsafe, QStringLiteral("-"));
 }

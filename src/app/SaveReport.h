@@ -60,6 +60,12 @@ public:
     // The save dialog and the message box; tests replace them.
     std::function<QString()> ChooseFile;
     std::function<void(const QString&)> ShowMessage;
+    // Told of each report written, with its path.
+    std::function<void(const QString&)> Written;
+
+    // The name the save dialog offers: the site and detector names, when
+    // given, before "report.pdf".
+    QString SuggestedName() const;
 
     QAction* SaveReport1;
 

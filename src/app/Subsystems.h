@@ -14,6 +14,7 @@ class TFormCom;
 class TGraphics;
 class TMainForm;
 class UnstoredChangesQuestion;
+class WindowVisits;
 
 // The running program's subsystems on the main window's controls: the link
 // with its poll cycle, the configuration view, the live view feeding the
@@ -33,6 +34,9 @@ public:
     EventLogView& EventLog() { return *m_eventLog; }
     SaveReport& Report() { return *m_report; }
     UnstoredChangesQuestion& UnstoredQuestion() { return *m_unstoredQuestion; }
+    // The site book's record of the window's visits; null until attached.
+    WindowVisits* Visits() { return m_visits.get(); }
+    void SetVisits(std::unique_ptr<WindowVisits> visits);
 
     void PwmReport(const std::uint8_t* payload4) override;
     void LiveStatusReport(const std::uint8_t* payload58) override;
@@ -49,4 +53,5 @@ private:
     std::unique_ptr<EventLogView> m_eventLog;
     std::unique_ptr<SaveReport> m_report;
     std::unique_ptr<UnstoredChangesQuestion> m_unstoredQuestion;
+    std::unique_ptr<WindowVisits> m_visits;
 };

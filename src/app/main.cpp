@@ -106,6 +106,8 @@ int main(int argc, char* argv[]) {
         windows.formCom->ChoosePort(commandLine.port);
     if (!commandLine.traceFile.isEmpty())
         AttachFrameTrace(windows, trace);
+    AttachSiteBook(windows, ResolveSiteBookLocation(commandLine.siteBook));
+    windows.formCom->SetNames(commandLine.site, commandLine.detector);
     windows.mainForm->show();
     return app.exec();
 }

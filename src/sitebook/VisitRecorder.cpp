@@ -46,13 +46,14 @@ void VisitRecorder::SetNames(const QString& site, const QString& detector) {
 void VisitRecorder::ConfigRead(const QByteArray& record44) {
     if (!m_active)
         return;
-    if (m_visit.found.isEmpty())
+    const bool first = m_visit.found.isEmpty();
+    if (first)
         m_visit.found = record44;
     const bool changed = m_visit.left != record44;
     m_visit.left = record44;
     // The first read puts the visit in the book; later ones only when the
-    // detector holds something new, so a poll that reads again costs nothing.
-    if (changed || m_visit.writes.isEmpty())
+    // detector holds something new, so reading again costs nothing.
+    if (first || changed)
         Save(SiteBook::Everything);
 }
 
@@ -113,8 +114,11 @@ void VisitRecorder::Save(int parts) {
         error = m_unavailable;
     else if (!m_book->Save(m_visit, parts))
         error = m_book->Error();
-    if (error.isEmpty())
-        return;
+    if (!error.isEmpty())
+        NoteFailure(error);
+}
+
+void VisitRecorder::NoteFailure(const QString& error) {
     const bool first = m_failure.isEmpty();
     if (first)
         m_failure = error;

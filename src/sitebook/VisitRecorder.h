@@ -44,6 +44,9 @@ public:
     const QString& Failure() const { return m_failure; }
 
     std::function<void(const QString& error)> FailureSeen;
+    // Notes a failure of the book found elsewhere (opening it): told through
+    // FailureSeen when it is the first.
+    void NoteFailure(const QString& error);
 
 private:
     void Save(int parts);

@@ -79,6 +79,37 @@ private slots:
         }
     }
 
+    // The n-th --detector names the n-th --port; --check and --restore need
+    // one for each port.
+    void siteBookOptions() {
+        const CommandLine check =
+            ParseCommandLine({"detector-config", "--port", "A", "--detector", "Gate 1", "--port",
+                              "B", "--detector", "Gate 2", "--site", "Depot", "--check"});
+        QVERIFY(check.provision);
+        QCOMPARE(check.provision->action, ProvisionRequest::Action::Check);
+        QCOMPARE(check.provision->ports, QStringList({"A", "B"}));
+        QCOMPARE(check.provision->detectors, QStringList({"Gate 1", "Gate 2"}));
+        QCOMPARE(check.provision->site, QString("Depot"));
+        const CommandLine history = ParseCommandLine(
+            {"detector-config", "--history", "--detector", "Gate 1", "--site-book", "b.sqlite"});
+        QVERIFY(history.history && !history.provision);
+        QCOMPARE(history.history->detector, QString("Gate 1"));
+        QCOMPARE(history.siteBook, QString("b.sqlite"));
+
+        const QStringList refused[] = {
+            {"--port", "A", "--port", "B", "--detector", "Gate 1", "--restore"},
+            {"--port", "A", "--detector", "X", "--detector", "Y", "--diff", "a.bin"},
+            {"--history", "--port", "A"},
+            {"--history", "--check", "--port", "A", "--detector", "X"},
+            {"--port", "A", "--restore", "--store", "--detector", "X"},
+        };
+        for (const QStringList& args : refused) {
+            const CommandLine run = ParseCommandLine(QStringList{"detector-config"} + args);
+            QVERIFY2(run.action == CommandLine::Action::Exit && run.exitCode == 2,
+                     qPrintable(args.join(' ')));
+        }
+    }
+
     void reportOptions() {
         const CommandLine report = ParseCommandLine(
             {"detector-config", "--port", "COM3", "--report", "site.pdf", "--timeout", "120"});

@@ -64,6 +64,8 @@ struct Site {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
+        // Visits go to the test's own site book, never the user's.
+        env.insert("DETECTOR_CONFIG_SITE_BOOK", dir.filePath("site-book.sqlite"));
         program.setProcessEnvironment(env);
         program.start();
         Outcome outcome;
