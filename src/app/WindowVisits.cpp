@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
+#include <utility>
+
 namespace {
 
 // The flag word in a write's body, low byte first, after the three channels
@@ -35,7 +37,9 @@ WindowVisits::WindowVisits(const SiteBookLocation& location, LinkController& lin
                            QObject* parent)
     : QObject(parent), m_link(link), m_config(config), m_formCom(formCom), m_status(statusBar),
       m_book(std::make_unique<SiteBook>(location)),
-      m_recorder(m_book->Open() ? m_book.get() : nullptr, m_book->Error()) {
+      // A book on a server records also when the server is away: the
+      // visit is then kept on this computer.
+      m_recorder(m_book->Open() || location.IsServer() ? m_book.get() : nullptr, m_book->Error()) {
     QWidget* window = statusBar.window();
     ShowFailure = [window](const QString& text) {
         // Not modal: the detector's work goes on while the message is read.
@@ -58,9 +62,27 @@ WindowVisits::WindowVisits(const SiteBookLocation& location, LinkController& lin
         if (ShowFailure)
             ShowFailure(error);
     };
+    m_recorder.KeptLocallySeen = [this](const QString& reason) {
+        if (ShowKeptLocally)
+            ShowKeptLocally(reason);
+    };
+    ShowKeptLocally = [window, shown = false](const QString& reason) mutable {
+        // Once a run: at a site without network every visit is kept so.
+        if (std::exchange(shown, true))
+            return;
+        auto* box = new QMessageBox(
+            QMessageBox::Information, window->windowTitle(),
+            QStringLiteral("Visit kept locally: %1\n\nIt goes to the site book's server with the "
+                           "next run that reaches it, or with detector-config --sync.")
+                .arg(reason),
+            QMessageBox::Ok, window);
+        box->setObjectName(QStringLiteral("KeptLocallyMessage"));
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    };
     // A book that cannot be opened is told once the window is up, not only
-    // at the first visit.
-    if (!m_book->IsOpen())
+    // at the first visit (a server that is away: at the visit it concerns).
+    if (!m_book->IsOpen() && !location.IsServer())
         QMetaObject::invokeMethod(
             this, [this] { m_recorder.NoteFailure(m_book->Error()); }, Qt::QueuedConnection);
 

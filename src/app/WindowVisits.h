@@ -45,6 +45,8 @@ public:
     // replace them.
     std::function<void(const QString& text)> ShowFailure;
     std::function<void(const QString& text, const QString& details)> ShowChanged;
+    // A visit the site book's server could not take, kept on this computer.
+    std::function<void(const QString& reason)> ShowKeptLocally;
 
 private:
     void Begin();

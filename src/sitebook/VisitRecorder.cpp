@@ -33,6 +33,7 @@ void VisitRecorder::Begin(const QString& port, const QString& site, const QStrin
     m_visit.detector = detector.trimmed();
     m_visit.version = version;
     m_active = true;
+    m_keptLocallyTold = false;
 }
 
 void VisitRecorder::SetNames(const QString& site, const QString& detector) {
@@ -114,6 +115,12 @@ void VisitRecorder::Save(int parts) {
         error = m_unavailable;
     else if (!m_book->Save(m_visit, parts))
         error = m_book->Error();
+    else if (const SiteBook::KeptLocally* kept = m_book->KeptLocallyFor(m_visit.id);
+             kept && !m_keptLocallyTold) {
+        m_keptLocallyTold = true;
+        if (KeptLocallySeen)
+            KeptLocallySeen(kept->reason);
+    }
     if (!error.isEmpty())
         NoteFailure(error);
 }

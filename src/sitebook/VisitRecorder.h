@@ -44,6 +44,9 @@ public:
     const QString& Failure() const { return m_failure; }
 
     std::function<void(const QString& error)> FailureSeen;
+    // A book on a server that could not take the visit keeps it on this
+    // computer: told once per visit, with why.
+    std::function<void(const QString& reason)> KeptLocallySeen;
     // Notes a failure of the book found elsewhere (opening it): told through
     // FailureSeen when it is the first.
     void NoteFailure(const QString& error);
@@ -55,6 +58,7 @@ private:
     QString m_unavailable;
     Visit m_visit;
     bool m_active = false;
+    bool m_keptLocallyTold = false;
     QString m_failure;
 };
 
