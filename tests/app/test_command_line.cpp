@@ -102,12 +102,25 @@ private slots:
             {"--history", "--port", "A"},
             {"--history", "--check", "--port", "A", "--detector", "X"},
             {"--port", "A", "--restore", "--store", "--detector", "X"},
+            // --sync sends to a server, alone.
+            {"--sync"},
+            {"--sync", "--site-book", "book.sqlite"},
+            {"--sync", "--site-book", "postgresql://h/db", "--port", "A"},
+            {"--sync", "--site-book", "postgresql://h/db", "--history"},
         };
         for (const QStringList& args : refused) {
             const CommandLine run = ParseCommandLine(QStringList{"detector-config"} + args);
             QVERIFY2(run.action == CommandLine::Action::Exit && run.exitCode == 2,
                      qPrintable(args.join(' ')));
         }
+    }
+
+    void syncTakesTheServer() {
+        const CommandLine sync =
+            ParseCommandLine({"detector-config", "--sync", "--site-book", "postgresql://h/db"});
+        QCOMPARE(sync.action, CommandLine::Action::Run);
+        QVERIFY(sync.sync && !sync.provision && !sync.history);
+        QCOMPARE(sync.siteBook, QString("postgresql://h/db"));
     }
 
     void reportOptions() {
