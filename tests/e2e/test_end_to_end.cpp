@@ -32,6 +32,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -230,6 +231,7 @@ private slots:
     void controlsAndReadoutsShowWhatCanAct();
     void unstoredChangesAreAskedAboutOnce();
     void windowVisitGoesToTheSiteBook();
+    void unusableSiteBookIsToldOnce();
 };
 
 void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
@@ -1178,4 +1180,34 @@ void TestEndToEnd::windowVisitGoesToTheSiteBook() {
     QVERIFY(visit->writes.constLast().store);
     QCOMPARE(visit->writes.constLast().body.size(), 40);
     QVERIFY(failures.isEmpty());
+}
+
+// A site book that cannot be made is said once, and the detector's work goes
+// on as without one.
+void TestEndToEnd::unusableSiteBookIsToldOnce() {
+    Program p;
+    QVERIFY(p.Start());
+    QFile blocker(p.dir.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AttachSiteBook(*p.windows, ResolveSiteBookLocation(blocker.fileName() + "/book.sqlite"));
+    WindowVisits* visits = p.form->GetSubsystems()->Visits();
+    QStringList failures;
+    visits->ShowFailure = [&](const QString& text) { failures << text; };
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 2000);
+    QVERIFY2(failures[0].contains(QDir::toNativeSeparators(blocker.fileName())),
+             qPrintable(failures[0]));
+    for (int visit = 0; visit < 2; ++visit) {
+        QVERIFY(visit == 0 ? p.Connect() : p.PressConnect());
+        QVERIFY(p.LiveStatuses(3));
+        p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+        QVERIFY(p.sim.NextWrite().has_value());
+        p.form->GetSubsystems()->UnstoredQuestion().Ask = [](bool) {
+            return UnstoredChangesQuestion::Answer::LeaveUnstored;
+        };
+        p.Action("Action2")->trigger();
+        QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    }
+    QCOMPARE(failures.size(), 1);
+    QVERIFY(p.messages.isEmpty());
 }

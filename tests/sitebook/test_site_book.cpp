@@ -4,6 +4,7 @@
 #include "VisitRecorder.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -120,7 +121,7 @@ private slots:
         SiteBook book(where);
         QVERIFY(!book.Open());
         QVERIFY2(book.Error().contains("newer version of this program"), qPrintable(book.Error()));
-        QVERIFY(book.Error().contains(where.file));
+        QVERIFY(book.Error().contains(QDir::toNativeSeparators(where.file)));
     }
 };
 
