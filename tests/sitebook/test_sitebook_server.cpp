@@ -182,6 +182,36 @@ private slots:
         QCOMPARE(Count("offline", "SELECT COUNT(*) FROM visits"), 3);
     }
 
+    // The server going away in the middle of a visit: the rest of the visit,
+    // and the visit whole, waits on the laptop; --sync completes the
+    // server's copy, which stays one visit.
+    void serverLostMidVisit() {
+        QVERIFY(m_pg->CreateDatabase("midvisit"));
+        const QString uri = m_pg->Uri("midvisit");
+        Laptop laptop;
+        const QString port = laptop.Detector();
+        QVERIFY(!port.isEmpty());
+        QProcess report;
+        laptop.Start(
+            report, {"--port", port, "--report", "site.pdf", "--seconds", "4", "--site-book", uri});
+        // In the book from its first read on, not ended.
+        QTRY_VERIFY_WITH_TIMEOUT(Count("midvisit", "SELECT COUNT(*) FROM visits") == 1, 20000);
+        QVERIFY(m_pg->Stop());
+        const Outcome done = Laptop::Finish(report);
+        QVERIFY2(done.status == 0, qPrintable(done.All()));
+        QVERIFY2(done.out.join("\n").contains(port + ": visit kept locally: server unreachable ("),
+                 qPrintable(done.All()));
+
+        QVERIFY(m_pg->Start());
+        QCOMPARE(Count("midvisit", "SELECT COUNT(*) FROM visits WHERE ended IS NULL"), 1);
+        QCOMPARE(laptop.Run({"--sync", "--site-book", uri}).status, 0);
+        QCOMPARE(Count("midvisit", "SELECT COUNT(*) FROM visits WHERE ended IS NOT NULL AND "
+                                   "report LIKE '%/site.pdf'"),
+                 1);
+        QCOMPARE(Count("midvisit", "SELECT COUNT(*) FROM visits"), 1);
+        QCOMPARE(Count("midvisit", "SELECT COUNT(*) FROM visit_reports"), 1);
+    }
+
     // Two laptops at once on a database nobody used yet: the schema made
     // once, every visit there once.
     void twoProcessesAtOnce() {
