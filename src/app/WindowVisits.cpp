@@ -42,13 +42,14 @@ WindowVisits::WindowVisits(const SiteBookLocation& location, LinkController& lin
       m_recorder(m_book->Open() || location.IsServer() ? m_book.get() : nullptr, m_book->Error()) {
     QWidget* window = statusBar.window();
     ShowFailure = [window](const QString& text) {
-        // Not modal: the detector's work goes on while the message is read.
+        // Not modal: the detector's work, and Exit, go on while it is read.
         auto* box = new QMessageBox(QMessageBox::Warning, window->windowTitle(),
                                     text + QStringLiteral("\n\nThe visit goes on without being "
                                                           "recorded."),
                                     QMessageBox::Ok, window);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        box->setWindowModality(Qt::NonModal);
+        box->show();
     };
     ShowChanged = [window](const QString& text, const QString& details) {
         auto* box = new QMessageBox(QMessageBox::Information, window->windowTitle(), text,
@@ -56,7 +57,8 @@ WindowVisits::WindowVisits(const SiteBookLocation& location, LinkController& lin
         box->setObjectName(QStringLiteral("ChangedSinceMessage"));
         box->setDetailedText(details);
         box->setAttribute(Qt::WA_DeleteOnClose);
-        box->open();
+        box->setWindowModality(Qt::NonModal);
+        box->show();
     };
     m_recorder.FailureSeen = [this](const QString& error) {
         if (ShowFailure)

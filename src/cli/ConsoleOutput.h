@@ -19,6 +19,10 @@ inline constexpr int FileError = 4;     // a file could not be read or written, 
 inline constexpr int SiteBookError = 5; // the site book cannot be used, or knows no such detector
 } // namespace ExitStatus
 
+// A message of several lines (the system's reason, then a hint) as one line
+// of its own sentences.
+QString OneLine(const QString& message);
+
 // Where the command line's lines go, shared by the threads of several ports:
 // results on standard output, problems on standard error, link failures also
 // in the error log. A block of lines is written whole, never interleaved with

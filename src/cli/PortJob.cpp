@@ -22,10 +22,10 @@ public:
 
     PortResult Run() {
         if (!m_session.Connect())
-            return LinkFailed();
+            return Stopped();
         DetectorConfig detector;
         if (!Read(detector))
-            return LinkFailed();
+            return Stopped();
         switch (m_request.action) {
         case ProvisionRequest::Action::Diff:
         case ProvisionRequest::Action::Check:
@@ -38,16 +38,18 @@ public:
         }
         // What loading the file in the window writes, read back on purpose.
         if (!Write(LoadedConfigWriteFrame(m_file), false) || !Read(detector))
-            return LinkFailed();
-        const bool store = m_request.store || m_request.action == ProvisionRequest::Action::Restore;
-        if (!store)
+            return Stopped();
+        if (!Storing())
             return Compared(detector, QStringLiteral("applied and verified"));
         if (!CompareSettings(detector, m_file).isEmpty())
             return Compared(detector, QString());
         // Store To Flash as the window sends it: the shown configuration with
         // the store bit, then read back once more.
-        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash), true) || !Read(detector))
-            return LinkFailed();
+        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash), true))
+            return Stopped();
+        m_storeSent = true;
+        if (!Read(detector))
+            return Stopped();
         const PortResult result =
             Compared(detector, QStringLiteral("applied, verified and stored"));
         if (result.status == ExitStatus::Done)
@@ -58,6 +60,11 @@ public:
 private:
     void Add(const QString& text) {
         m_result.lines << m_session.PortName() + QStringLiteral(": ") + text;
+    }
+
+    // --restore always stores: it replaces a detector.
+    bool Storing() const {
+        return m_request.store || m_request.action == ProvisionRequest::Action::Restore;
     }
 
     bool Read(DetectorConfig& config) {
@@ -73,6 +80,7 @@ private:
     bool Write(const Command::ConfigWriteFrame& frame, bool store) {
         if (!m_session.WriteConfiguration(frame))
             return false;
+        m_written = true;
         m_visit.WriteSent(frame, store);
         return true;
     }
@@ -90,10 +98,18 @@ private:
             const QString count = differences.size() == 1
                                       ? QStringLiteral("1 setting")
                                       : QStringLiteral("%1 settings").arg(differences.size());
-            const bool wrote = m_request.action == ProvisionRequest::Action::Apply ||
-                               m_request.action == ProvisionRequest::Action::Restore;
-            Add(wrote ? QStringLiteral("differs after writing (%1)").arg(count)
-                      : QStringLiteral("differs (%1)").arg(count));
+            if (!m_written)
+                Add(QStringLiteral("differs (%1)").arg(count));
+            else if (m_storeSent)
+                Add(QStringLiteral("differs after writing and storing (%1): the store was sent; "
+                                   "the detector runs the settings read back")
+                        .arg(count));
+            else if (Storing())
+                Add(QStringLiteral("differs after writing (%1): the detector runs the settings "
+                                   "read back, not stored")
+                        .arg(count));
+            else
+                Add(QStringLiteral("differs after writing (%1)").arg(count));
             m_result.status = ExitStatus::Differs;
         }
         return m_result;
@@ -111,10 +127,31 @@ private:
         return m_result;
     }
 
-    PortResult LinkFailed() {
+    // A link failure, or a stop asked for by a signal: either way the line
+    // says what the detector runs now once something was written to it.
+    PortResult Stopped() {
+        if (m_session.Interrupted()) {
+            if (!m_written)
+                Add(QStringLiteral("interrupted, nothing written"));
+            else if (!m_storeSent)
+                Add(QStringLiteral("interrupted after writing: the detector runs the file's "
+                                   "settings, not stored"));
+            else
+                Add(QStringLiteral("interrupted after sending the store, before its read-back: "
+                                   "the detector runs the file's settings, not stored for "
+                                   "certain"));
+            m_result.status = ExitStatus::Done;
+            return m_result;
+        }
         const LinkFailure& failure = m_session.Failure();
         m_out.Log(failure);
-        Add(QStringLiteral("failed: ") + failure.message.simplified());
+        QString line = QStringLiteral("failed: ") + OneLine(failure.message);
+        if (m_written)
+            line += m_storeSent ? QStringLiteral("; after sending the store, before its "
+                                                 "read-back: not stored for certain")
+                                : QStringLiteral("; after writing: the detector may run the "
+                                                 "file's settings, not stored");
+        Add(line);
         m_result.status = ExitStatus::LinkFailure;
         return m_result;
     }
@@ -126,6 +163,8 @@ private:
     PortVisit& m_visit;
     const QString m_reference; // what the detector is compared with, in the lines
     PortResult m_result;
+    bool m_written = false;   // a configuration write went out
+    bool m_storeSent = false; // ... and it was the store
 };
 
 } // namespace
@@ -134,6 +173,6 @@ PortResult ServePort(const ProvisionRequest& request, const DetectorConfig& file
                      DetectorSession& session, ConsoleOutput& out, PortVisit& visit) {
     PortResult result = Job(request, file, session, out, visit).Run();
     session.Close();
-    result.status = visit.Finish(result.status, result.lines);
+    result.status = visit.Finish(result.status, result.lines, session.Interrupted());
     return result;
 }

@@ -23,9 +23,11 @@ void PortVisit::WriteSent(const Command::ConfigWriteFrame& frame, bool store) {
         store);
 }
 
-int PortVisit::Finish(int status, QStringList& lines) {
+int PortVisit::Finish(int status, QStringList& lines, bool interrupted) {
     QString outcome = VisitOutcome::Ok;
-    if (status == ExitStatus::Differs)
+    if (interrupted)
+        outcome = VisitOutcome::Interrupted;
+    else if (status == ExitStatus::Differs)
         outcome = VisitOutcome::Differs;
     else if (status == ExitStatus::LinkFailure)
         outcome = VisitOutcome::LinkFailure;

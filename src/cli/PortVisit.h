@@ -27,11 +27,12 @@ public:
     // A configuration write frame as sent (46 bytes).
     void WriteSent(const Command::ConfigWriteFrame& frame, bool store);
 
-    // Ends the visit with the outcome that `status` means. When the book
-    // could not be opened or written, adds a line saying so and makes the
-    // status 5, unless the work itself failed worse (2, 3 or 4). A visit a
-    // server could not take is said to be kept locally.
-    int Finish(int status, QStringList& lines);
+    // Ends the visit with the outcome that `status` means (`interrupted`
+    // when a signal stopped the job). When the book could not be opened or
+    // written, adds a line saying so and makes the status 5, unless the work
+    // itself failed worse (2, 3 or 4). A visit a server could not take is
+    // said to be kept locally.
+    int Finish(int status, QStringList& lines, bool interrupted = false);
 
 private:
     SiteBook m_book;

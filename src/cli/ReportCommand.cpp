@@ -6,6 +6,7 @@
 #include "DetectorSession.h"
 #include "FrameTrace.h"
 #include "GraphFeed.h"
+#include "Interruption.h"
 #include "PortVisit.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
@@ -26,6 +27,7 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     }
 
     DetectorSession session(request.port, request.timeoutMs);
+    session.StopRequested = Interruption::StopCheck();
     if (trace)
         session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
 
@@ -36,31 +38,42 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
     PortVisit visit(request.book, request.port, request.site, request.detector);
-    const auto configRead = [&] {
+    bool read = session.Connect() && session.ReadConfiguration(config);
+    bool eventLogRead = false;
+    if (read) {
         UnpackConfigReport(facts.Config, config.data());
         visit.ConfigRead(facts.Config);
-        return true;
-    };
-    const auto logRead = [&] {
-        visit.Recorder().EventLogRead(
-            QByteArray(reinterpret_cast<const char*>(events.data()), events.size()));
-        return true;
-    };
-    const bool read = session.Connect() && session.ReadConfiguration(config) && configRead() &&
-                      session.ReadEventLog(events) && logRead() &&
-                      session.PollLiveStatus(
-                          std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
-                              ReportFacts::Live live;
-                              std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
-                              graph.Feed(live.Status);
-                              facts.LastStatus = live;
-                          });
+        // A detector that keeps its log to itself still gets its report; the
+        // report says why the log is missing.
+        eventLogRead = session.ReadEventLog(events);
+        if (eventLogRead)
+            visit.Recorder().EventLogRead(
+                QByteArray(reinterpret_cast<const char*>(events.data()), events.size()));
+        else if (!session.Interrupted()) {
+            out.Log(session.Failure());
+            facts.EventLogProblem = OneLine(session.Failure().message);
+        }
+    }
+    read = read && !session.Interrupted() &&
+           session.PollLiveStatus(
+               std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
+                   ReportFacts::Live live;
+                   std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
+                   graph.Feed(live.Status);
+                   facts.LastStatus = live;
+               });
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
     QStringList lines;
+    if (session.Interrupted()) {
+        lines << port + QStringLiteral("interrupted, nothing written");
+        const int status = visit.Finish(ExitStatus::Done, lines, true);
+        out.Print(lines);
+        return status;
+    }
     if (!read) {
         out.Log(session.Failure());
-        lines << port + QStringLiteral("failed: ") + session.Failure().message.simplified();
+        lines << port + QStringLiteral("failed: ") + OneLine(session.Failure().message);
         const int status = visit.Finish(ExitStatus::LinkFailure, lines);
         out.Print(lines);
         return status;
@@ -76,7 +89,8 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     EventBuffer log;
     std::memcpy(log.data(), events.data(), log.size());
     ConvertEventWords(log);
-    facts.EventLog = EventRecordsOf(log);
+    if (eventLogRead)
+        facts.EventLog = EventRecordsOf(log);
     facts.Graph = graph.Picture();
 
     const QString error = WriteReportPdf(request.file, facts);

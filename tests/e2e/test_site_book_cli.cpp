@@ -196,7 +196,7 @@ private slots:
         QCOMPARE(site.Run({"--port", portA, "--apply", "other.bin"}).status, 0);
         const Outcome differs = site.Run(QStringList{"--port", portA, "--check"} + gate);
         QCOMPARE(differs.status, 1);
-        QCOMPARE(differs.out, (QStringList{portA + ": MW threshold: detector 420, site book 250",
+        QCOMPARE(differs.out, (QStringList{portA + ": Radar threshold: detector 420, site book 250",
                                            portA + ": differs (1 setting)"}));
         // That check left the detector as it found it, and is itself the
         // latest visit now: the next check compares with that.
