@@ -80,6 +80,10 @@ int main(int argc, char* argv[]) {
         // order instead of ending the program under them.
         Interruption::Install();
         QuietToolkitNotes();
+    } else if (commandLine.sync) {
+        // No port to leave in order: Ctrl+C ends --sync at once, and each
+        // visit is on the server whole or not at all.
+        QuietToolkitNotes();
     } else if (!WindowCanOpen(argc, argv)) {
         std::fputs("detector-config: no display; the window needs one. Without a window use "
                    "--apply, --diff, --read or --report\n",
