@@ -6,7 +6,7 @@ set -euo pipefail
 packages=("$@")
 [ $# -gt 0 ] || packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev libgl-dev
+    qt6-base-dev qt6-multimedia-dev libgl-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     xvfb xauth x11-utils imagemagick xdotool pulseaudio
     poppler-utils fonts-dejavu-core

@@ -38,7 +38,8 @@ opacity() {
     [ -n "$v" ] && echo $((v / 16843009)) || echo -1
 }
 
-"$PROGRAM" >"$work/program.log" 2>&1 &
+# Its site book is the test's own, never the user's.
+DETECTOR_CONFIG_SITE_BOOK=$work/site-book.sqlite "$PROGRAM" >"$work/program.log" 2>&1 &
 app_pid=$!
 window=$(timeout 20 xdotool search --sync --onlyvisible --name '^Configuration Tools$' | head -n1)
 [ -n "$window" ] || { echo "FAIL: the main window did not appear"; exit 1; }

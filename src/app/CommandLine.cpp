@@ -96,7 +96,45 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                                                   "<file> (a regular file, or - for standard "
                                                   "output), one line each."),
                                    QStringLiteral("file"));
+    const QCommandLineOption siteBook(
+        QStringLiteral("site-book"),
+        QStringLiteral("Keep the record of visits in the database file <location>, or on the "
+                       "PostgreSQL server postgresql://USER@HOST[:PORT]/DBNAME[?...], instead "
+                       "of site-book.sqlite in the user's data folder (also: the variable "
+                       "DETECTOR_CONFIG_SITE_BOOK)."),
+        QStringLiteral("location"));
+    const QCommandLineOption site(QStringLiteral("site"),
+                                  QStringLiteral("The name of the site, recorded with the visit."),
+                                  QStringLiteral("name"));
+    const QCommandLineOption detector(
+        QStringLiteral("detector"),
+        QStringLiteral("The name of the detector, recorded with the visit; with several "
+                       "--port, the n-th --detector names the n-th port."),
+        QStringLiteral("name"));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("Print the visits in the site book, newest first, one JSON object per "
+                       "line (only those of --site and --detector when given)."));
+    const QCommandLineOption check(
+        QStringLiteral("check"),
+        QStringLiteral("Without a window: compare the detector with what the latest visit of "
+                       "--site and --detector left; writes nothing."));
+    const QCommandLineOption restore(
+        QStringLiteral("restore"),
+        QStringLiteral("Without a window: apply, verify and store what the latest visit of "
+                       "--site and --detector that stored left, as --apply --store does."));
+    const QCommandLineOption sync(
+        QStringLiteral("sync"),
+        QStringLiteral("Send the visits kept on this computer while the server of --site-book "
+                       "postgresql://... was out of reach, and do nothing else."));
     parser.addOption(port);
+    parser.addOption(siteBook);
+    parser.addOption(sync);
+    parser.addOption(site);
+    parser.addOption(detector);
+    parser.addOption(history);
+    parser.addOption(check);
+    parser.addOption(restore);
     parser.addOption(apply);
     parser.addOption(store);
     parser.addOption(diff);
@@ -117,7 +155,7 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(toolkit);
     }
-    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
+    for (const char* name : {"reverse", "widgetcount", "nograb", "dograb"}) {
         QCommandLineOption toolkit(QString::fromLatin1(name));
         toolkit.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(toolkit);
@@ -148,28 +186,69 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     result.port = ports.isEmpty() ? QString() : ports.constLast();
     result.traceFile = parser.value(trace);
+    result.siteBook = parser.value(siteBook);
+    result.site = parser.value(site);
+    const QStringList detectors = parser.values(detector);
+    result.detector = detectors.isEmpty() ? QString() : detectors.constFirst();
+
+    if (parser.isSet(sync)) {
+        for (const QString& name : parser.optionNames()) {
+            if (name != QLatin1String("sync") && name != QLatin1String("site-book"))
+                return Refuse(
+                    QStringLiteral("--sync goes with --site-book alone, not with --%1.").arg(name),
+                    parser);
+        }
+        const QString book =
+            parser.isSet(siteBook) ? result.siteBook : qEnvironmentVariable(SiteBookVariable);
+        if (!book.startsWith(QStringLiteral("postgres"), Qt::CaseInsensitive))
+            return Refuse(QStringLiteral("--sync sends the visits kept on this computer to a "
+                                         "server: give --site-book postgresql://..."),
+                          parser);
+        result.sync = true;
+        return result;
+    }
 
     QStringList actions;
-    for (const QCommandLineOption* option : {&apply, &diff, &read, &report, &walkTest}) {
+    for (const QCommandLineOption* option :
+         {&apply, &diff, &read, &report, &walkTest, &history, &check, &restore}) {
         if (parser.isSet(*option))
             actions << QStringLiteral("--") + option->names().constFirst();
     }
-    for (const QCommandLineOption* option :
-         {&apply, &diff, &read, &report, &seconds, &timeout, &trace, &walkTest, &csv}) {
+    for (const QCommandLineOption* option : {&apply, &diff, &read, &report, &seconds, &timeout,
+                                             &trace, &walkTest, &csv, &siteBook, &site}) {
         if (parser.values(*option).size() > 1)
             return Refuse(
                 QStringLiteral("--%1 is given more than once.").arg(option->names().constFirst()),
                 parser);
     }
     if (actions.size() > 1)
-        return Refuse(QStringLiteral("Choose one of --apply, --diff, --read, --report and "
-                                     "--walk-test, not %1.")
+        return Refuse(QStringLiteral("Choose one of --apply, --diff, --read, --report, "
+                                     "--walk-test, --history, --check and --restore, not %1.")
                           .arg(actions.join(QStringLiteral(" and "))),
                       parser);
     if (parser.isSet(seconds) && !parser.isSet(report))
         return Refuse(QStringLiteral("--seconds goes with --report."), parser);
     if (parser.isSet(csv) && !parser.isSet(walkTest))
         return Refuse(QStringLiteral("--csv goes with --walk-test."), parser);
+    if (parser.isSet(history)) {
+        for (const QCommandLineOption* option : {&port, &store, &timeout, &trace, &seconds}) {
+            if (parser.isSet(*option))
+                return Refuse(QStringLiteral("--%1 does not go with --history.")
+                                  .arg(option->names().constFirst()),
+                              parser);
+        }
+        if (detectors.size() > 1)
+            return Refuse(QStringLiteral("--history takes one --detector."), parser);
+        HistoryRequest request;
+        request.site = result.site;
+        request.detector = result.detector;
+        result.history = request;
+        return result;
+    }
+    if (detectors.size() > std::max<qsizetype>(ports.size(), 1))
+        return Refuse(QStringLiteral("More --detector than --port: the n-th --detector names "
+                                     "the n-th --port."),
+                      parser);
     if (actions.isEmpty()) {
         if (ports.size() > 1)
             return Refuse(QStringLiteral("Several --port need --apply or --diff."), parser);
@@ -201,6 +280,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         if (parser.isSet(store))
             return Refuse(QStringLiteral("--store goes with --apply."), parser);
         ReportRequest request;
+        request.site = result.site;
+        request.detector = result.detector;
         request.port = ports.constFirst();
         request.file = parser.value(report);
         request.timeoutMs = timeoutMs;
@@ -247,6 +328,14 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     } else if (parser.isSet(diff)) {
         request.action = ProvisionRequest::Action::Diff;
         request.file = parser.value(diff);
+    } else if (parser.isSet(check) || parser.isSet(restore)) {
+        request.action = parser.isSet(check) ? ProvisionRequest::Action::Check
+                                             : ProvisionRequest::Action::Restore;
+        // Each port's detector is looked up by its name.
+        if (!ports.isEmpty() && detectors.size() != ports.size())
+            return Refuse(
+                QStringLiteral("%1 needs a --detector for each --port.").arg(actions.constFirst()),
+                parser);
     } else {
         request.action = ProvisionRequest::Action::Read;
         request.file = parser.value(read);
@@ -275,6 +364,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     request.timeoutMs = timeoutMs;
     request.store = parser.isSet(store);
     request.ports = ports;
+    request.site = result.site;
+    request.detectors = detectors;
     result.provision = request;
     return result;
 }

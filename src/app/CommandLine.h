@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryCommand.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
 #include "WalkTestCommand.h"
@@ -21,6 +22,11 @@ struct CommandLine {
 
     QString port;      // chosen in the port dialog as if typed
     QString traceFile; // appends one line per frame when set
+    // The site book as --site-book names it (empty: the variable or the
+    // default), and the names of the site and detector for the window.
+    QString siteBook;
+    QString site;
+    QString detector;
 
     // Set when the run provisions detectors without a window.
     std::optional<ProvisionRequest> provision;
@@ -28,6 +34,10 @@ struct CommandLine {
     std::optional<ReportRequest> report;
     // Set when the run walk-tests one detector.
     std::optional<WalkTestRequest> walkTest;
+    // Set when the run prints the site book's visits.
+    std::optional<HistoryRequest> history;
+    // Set when the run only sends the visits kept locally to the server.
+    bool sync = false;
 };
 
 // Reads `arguments` (the program name first). --help and --version end the

@@ -4,8 +4,10 @@
 #include "FrameTrace.h"
 #include "LinkController.h"
 #include "PanelStatusBar.h"
+#include "SiteBookWindow.h"
 #include "Subsystems.h"
 #include "TGraphics.h"
+#include "WindowVisits.h"
 
 #include <QAction>
 
@@ -46,4 +48,30 @@ void AttachFrameTrace(ProgramWindows& windows, FrameTrace& trace) {
     // Panel 1 is otherwise empty; the message stays until the next start.
     trace.ReportFailure = [statusBar](const QString& text) { statusBar->setPanelText(1, text); };
     subsystems->Link().FrameObserver = [&trace](const FrameEvent& event) { trace.Record(event); };
+}
+
+void AttachSiteBook(ProgramWindows& windows, const SiteBookLocation& location) {
+    TMainForm* form = windows.mainForm.get();
+    Subsystems* subsystems = form->GetSubsystems();
+    if (!subsystems || !windows.formCom)
+        return;
+    auto visits = std::make_unique<WindowVisits>(
+        location, subsystems->Link(), subsystems->Config(), *windows.formCom,
+        *FindControl<PanelStatusBar>(form, "StatusBar_form"));
+    WindowVisits* book = visits.get();
+    subsystems->SetVisits(std::move(visits));
+    auto* item = FindControl<QAction>(form, "SiteBook1");
+    item->setEnabled(true);
+    QObject::connect(item, &QAction::triggered, form, [form, book] {
+        // One window, made when first asked for; read again at each showing.
+        auto* window = form->findChild<SiteBookWindow*>();
+        if (!window) {
+            window = new SiteBookWindow(book->Book(), form);
+            window->move(form->geometry().center() - window->rect().center());
+        }
+        window->Refresh();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
 }

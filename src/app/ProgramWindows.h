@@ -22,10 +22,16 @@ struct ProgramWindows {
 };
 
 class FrameTrace;
+struct SiteBookLocation;
 
 // Hands every frame of the link to `trace`; a failed trace write is shown on
 // the status bar, and the link goes on.
 void AttachFrameTrace(ProgramWindows& windows, FrameTrace& trace);
+
+// Records the window's visits in the site book at `location`, names the site
+// and detector from the port setup dialog on the status bar, and offers the
+// Site Book window in the File menu.
+void AttachSiteBook(ProgramWindows& windows, const SiteBookLocation& location);
 
 // Creates the main window (which makes itself transparent, applies its texts
 // and looks for the alarm sound), then the COM setup dialog with its port

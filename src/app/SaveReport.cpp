@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMessageBox>
+#include <QRegularExpression>
 
 SaveReport::SaveReport(const Sources& sources, QObject* parent)
     : QObject(parent), SaveReport1(FindControl<QAction>(sources.Form, "SaveReport1")),
@@ -44,8 +45,15 @@ SaveReport::SaveReport(const Sources& sources, QObject* parent)
 }
 
 QString SuggestedReportName(const ReportFacts& facts) {
-    return QStringLiteral("report-") + facts.Time.toString(QStringLiteral("yyyy-MM-dd-HHmm")) +
-           QStringLiteral(".pdf");
+    QStringList parts{facts.Site, facts.Detector,
+                      QStringLiteral("report-") +
+                          facts.Time.toString(QStringLiteral("yyyy-MM-dd-HHmm")) +
+                          QStringLiteral(".pdf")};
+    parts.removeAll(QString());
+    QString name = parts.join(u' ');
+    // Characters no file system takes in a name become dashes.
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f]"));
+    return name.replace(unsafe, QStringLiteral("-"));
 }
 
 bool SaveReport::Available() const {
@@ -80,6 +88,10 @@ ReportFacts SaveReport::Facts() const {
     f.Time = QDateTime::currentDateTime();
     f.Port = m_src.FormCom ? m_src.FormCom->COM : QString();
     f.Version = QStringLiteral(DCT_VERSION);
+    if (m_src.FormCom) {
+        f.Site = m_src.FormCom->SiteName();
+        f.Detector = m_src.FormCom->DetectorName();
+    }
     f.Config = m_src.Config->CurrentConfig();
     // Only a lens chosen on this connection, which the lists still show
     // (they go back to "User" when a connection's configuration is shown).
@@ -117,6 +129,8 @@ bool SaveReport::Save(const QString& path) {
     if (error.isEmpty()) {
         if (Saved)
             Saved(path);
+        if (Written)
+            Written(path);
         return true;
     }
     if (ShowMessage)

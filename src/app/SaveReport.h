@@ -72,6 +72,8 @@ public:
     std::function<void(const QString&)> ShowMessage;
     // Told where a saved report went.
     std::function<void(const QString& path)> Saved;
+    // Told of each report written, with its path.
+    std::function<void(const QString&)> Written;
 
     QAction* SaveReport1;
 

@@ -13,6 +13,7 @@
 #include "TGraphics.h"
 #include "TMainForm.h"
 #include "UnstoredChangesQuestion.h"
+#include "WindowVisits.h"
 
 #include <QAction>
 #include <QDir>
@@ -56,6 +57,8 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics)
     // question comes where the user leaves a detector: Disconnect, Exit, and
     // a Connect to another port after the link to it was lost.
     auto connectOrDisconnect = [this] {
+        if (m_visits && m_link->IsConnected())
+            m_visits->EndingByChoice();
         // Disconnecting ends a walk test as Stop does: the link did not fail.
         m_walkTest->Button_StopClick();
         m_link->Action2Execute();
@@ -86,7 +89,11 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics)
     connect(controls.PageControl1, &QTabWidget::currentChanged, m_link.get(),
             &LinkController::PageControl1Change);
 
-    form.onExitLinkSide = [this] { m_link->ExitLinkSide(); };
+    form.onExitLinkSide = [this] {
+        if (m_visits)
+            m_visits->EndingByChoice();
+        m_link->ExitLinkSide();
+    };
     form.onShowGraphSide = [this] { m_live->ResetPointIndex(); };
     form.onShowLinkSide = [this] { m_link->FormShowLinkSide(); };
     if (!form.SirenPath().isEmpty())
@@ -157,6 +164,14 @@ void Subsystems::ShowLinkState() {
 
 Subsystems::~Subsystems() = default;
 
+void Subsystems::SetVisits(std::unique_ptr<WindowVisits> visits) {
+    m_visits = std::move(visits);
+    m_report->Written = [this](const QString& path) {
+        if (m_visits)
+            m_visits->ReportWritten(path);
+    };
+}
+
 void Subsystems::PwmReport(const std::uint8_t* payload4) {
     m_config->ApplyPwmReport(payload4);
 }
@@ -171,9 +186,13 @@ void Subsystems::LiveStatusReport(const std::uint8_t* payload58) {
 
 void Subsystems::ConfigReport(const std::uint8_t* payload40) {
     m_config->ConfigReport(payload40);
+    if (m_visits)
+        m_visits->ConfigShown();
 }
 
 void Subsystems::EventLogReport(const std::uint8_t* payload220) {
     m_eventLog->EventLogReport(payload220);
     m_report->EventLogSeen();
+    if (m_visits)
+        m_visits->EventLogRead(payload220);
 }

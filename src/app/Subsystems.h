@@ -15,6 +15,7 @@ class TFormWalkTest;
 class TGraphics;
 class TMainForm;
 class UnstoredChangesQuestion;
+class WindowVisits;
 
 // The running program's subsystems on the main window's controls: the link
 // with its poll cycle, the configuration view, the live view feeding the
@@ -35,6 +36,9 @@ public:
     SaveReport& Report() { return *m_report; }
     TFormWalkTest& WalkTestWindow() { return *m_walkTest; }
     UnstoredChangesQuestion& UnstoredQuestion() { return *m_unstoredQuestion; }
+    // The site book's record of the window's visits; null until attached.
+    WindowVisits* Visits() { return m_visits.get(); }
+    void SetVisits(std::unique_ptr<WindowVisits> visits);
 
     void PwmReport(const std::uint8_t* payload4) override;
     void LiveStatusReport(const std::uint8_t* payload58) override;
@@ -56,4 +60,5 @@ private:
     // The port of the detector whose changes may be unstored: the last one
     // connected.
     QString m_unstoredPort;
+    std::unique_ptr<WindowVisits> m_visits;
 };

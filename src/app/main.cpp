@@ -1,11 +1,13 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
 #include "FrameTrace.h"
+#include "HistoryCommand.h"
 #include "Interruption.h"
 #include "ParentConsole.h"
 #include "ProgramWindows.h"
 #include "Provisioning.h"
 #include "ReportCommand.h"
+#include "SyncCommand.h"
 #include "WalkTestCommand.h"
 
 #include <QApplication>
@@ -73,11 +75,16 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(commandLine.output), commandLine.toStandardError ? stderr : stdout);
         return commandLine.exitCode;
     }
-    const bool console = commandLine.provision || commandLine.report || commandLine.walkTest;
+    const bool console =
+        commandLine.provision || commandLine.report || commandLine.walkTest || commandLine.history;
     if (console) {
         // From here on Ctrl+C, SIGTERM and SIGHUP stop the port jobs in
         // order instead of ending the program under them.
         Interruption::Install();
+        QuietToolkitNotes();
+    } else if (commandLine.sync) {
+        // No port to leave in order: Ctrl+C ends --sync at once, and each
+        // visit is on the server whole or not at all.
         QuietToolkitNotes();
     } else if (!WindowCanOpen(argc, argv)) {
         std::fputs("detector-config: no display; the window needs one. Without a window use "
@@ -108,12 +115,30 @@ int main(int argc, char* argv[]) {
             out.PrintError({QStringLiteral("detector-config: ") + text});
         };
 
+    if (commandLine.sync) {
+        QCoreApplication app(argc, argv);
+        // The visits waiting for the server are in the default site book.
+        QCoreApplication::setApplicationName("Configuration Tools");
+        return RunSync(ResolveSiteBookLocation(commandLine.siteBook), out);
+    }
+
+    if (commandLine.history) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName("Configuration Tools");
+        HistoryRequest request = *commandLine.history;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return RunHistory(request, out);
+    }
+
     if (commandLine.provision) {
         // No window and no display: this also runs over SSH and in scripts.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("Configuration Tools");
-        return Interruption::ExitStatus(RunProvisioning(
-            *commandLine.provision, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
+        // The default site book's folder follows the application's name.
+        ProvisionRequest request = *commandLine.provision;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return Interruption::ExitStatus(
+            RunProvisioning(request, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
     if (commandLine.walkTest) {
@@ -131,8 +156,10 @@ int main(int argc, char* argv[]) {
 #endif
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName("Configuration Tools");
+        ReportRequest request = *commandLine.report;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
         return Interruption::ExitStatus(
-            RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
+            RunReport(request, QStringLiteral(DCT_VERSION), out,
                       commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
@@ -147,6 +174,8 @@ int main(int argc, char* argv[]) {
         windows.formCom->ChoosePort(commandLine.port);
     if (!commandLine.traceFile.isEmpty())
         AttachFrameTrace(windows, trace);
+    AttachSiteBook(windows, ResolveSiteBookLocation(commandLine.siteBook));
+    windows.formCom->SetNames(commandLine.site, commandLine.detector);
     windows.mainForm->show();
     return app.exec();
 }

@@ -11,11 +11,12 @@ struct LinkFailure;
 // Exit statuses of the command line. With several ports the program ends
 // with the worst (highest) of theirs.
 namespace ExitStatus {
-inline constexpr int Done = 0;        // done, everything equal
-inline constexpr int Differs = 1;     // the detector and the file differ
-inline constexpr int Usage = 2;       // the command line itself is wrong
-inline constexpr int LinkFailure = 3; // a port could not be opened or stopped answering
-inline constexpr int FileError = 4;   // a file could not be read or written, or was refused
+inline constexpr int Done = 0;          // done, everything equal
+inline constexpr int Differs = 1;       // the detector and the file differ
+inline constexpr int Usage = 2;         // the command line itself is wrong
+inline constexpr int LinkFailure = 3;   // a port could not be opened or stopped answering
+inline constexpr int FileError = 4;     // a file could not be read or written, or was refused
+inline constexpr int SiteBookError = 5; // the site book cannot be used, or knows no such detector
 } // namespace ExitStatus
 
 // A message of several lines (the system's reason, then a hint) as one line

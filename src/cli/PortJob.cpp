@@ -5,6 +5,7 @@
 #include "ConfigSettings.h"
 #include "ConsoleOutput.h"
 #include "DetectorSession.h"
+#include "PortVisit.h"
 
 namespace {
 
@@ -12,8 +13,12 @@ namespace {
 class Job {
 public:
     Job(const ProvisionRequest& request, const DetectorConfig& file, DetectorSession& session,
-        ConsoleOutput& out)
-        : m_request(request), m_file(file), m_session(session), m_out(out) {}
+        ConsoleOutput& out, PortVisit& visit)
+        : m_request(request), m_file(file), m_session(session), m_out(out), m_visit(visit),
+          m_reference(request.action == ProvisionRequest::Action::Check ||
+                              request.action == ProvisionRequest::Action::Restore
+                          ? QStringLiteral("site book")
+                          : QStringLiteral("file")) {}
 
     PortResult Run() {
         if (!m_session.Connect())
@@ -23,27 +28,33 @@ public:
             return Stopped();
         switch (m_request.action) {
         case ProvisionRequest::Action::Diff:
+        case ProvisionRequest::Action::Check:
             return Compared(detector, QStringLiteral("equal"));
         case ProvisionRequest::Action::Read:
             return Saved(detector);
         case ProvisionRequest::Action::Apply:
+        case ProvisionRequest::Action::Restore:
             break;
         }
         // What loading the file in the window writes, read back on purpose.
-        if (!Write(LoadedConfigWriteFrame(m_file)) || !Read(detector))
+        if (!Write(LoadedConfigWriteFrame(m_file), false) || !Read(detector))
             return Stopped();
-        if (!m_request.store)
+        if (!Storing())
             return Compared(detector, QStringLiteral("applied and verified"));
         if (!CompareSettings(detector, m_file).isEmpty())
             return Compared(detector, QString());
         // Store To Flash as the window sends it: the shown configuration with
         // the store bit, then read back once more.
-        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash)))
+        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash), true))
             return Stopped();
         m_storeSent = true;
         if (!Read(detector))
             return Stopped();
-        return Compared(detector, QStringLiteral("applied, verified and stored"));
+        const PortResult result =
+            Compared(detector, QStringLiteral("applied, verified and stored"));
+        if (result.status == ExitStatus::Done)
+            m_visit.Recorder().StoreVerified();
+        return result;
     }
 
 private:
@@ -51,11 +62,9 @@ private:
         m_result.lines << m_session.PortName() + QStringLiteral(": ") + text;
     }
 
-    bool Write(const Command::ConfigWriteFrame& frame) {
-        if (!m_session.WriteConfiguration(frame))
-            return false;
-        m_written = true;
-        return true;
+    // --restore always stores: it replaces a detector.
+    bool Storing() const {
+        return m_request.store || m_request.action == ProvisionRequest::Action::Restore;
     }
 
     bool Read(DetectorConfig& config) {
@@ -64,6 +73,15 @@ private:
             return false;
         config = DetectorConfig{};
         UnpackConfigReport(config, payload.data());
+        m_visit.ConfigRead(config);
+        return true;
+    }
+
+    bool Write(const Command::ConfigWriteFrame& frame, bool store) {
+        if (!m_session.WriteConfiguration(frame))
+            return false;
+        m_written = true;
+        m_visit.WriteSent(frame, store);
         return true;
     }
 
@@ -71,7 +89,8 @@ private:
     PortResult Compared(const DetectorConfig& detector, const QString& equal) {
         const QList<SettingDifference> differences = CompareSettings(detector, m_file);
         for (const SettingDifference& d : differences)
-            Add(QStringLiteral("%1: detector %2, file %3").arg(d.setting, d.first, d.second));
+            Add(QStringLiteral("%1: detector %2, %3 %4")
+                    .arg(d.setting, d.first, m_reference, d.second));
         if (differences.isEmpty()) {
             Add(equal);
             m_result.status = ExitStatus::Done;
@@ -79,13 +98,13 @@ private:
             const QString count = differences.size() == 1
                                       ? QStringLiteral("1 setting")
                                       : QStringLiteral("%1 settings").arg(differences.size());
-            if (m_request.action != ProvisionRequest::Action::Apply)
+            if (!m_written)
                 Add(QStringLiteral("differs (%1)").arg(count));
             else if (m_storeSent)
                 Add(QStringLiteral("differs after writing and storing (%1): the store was sent; "
                                    "the detector runs the settings read back")
                         .arg(count));
-            else if (m_request.store)
+            else if (Storing())
                 Add(QStringLiteral("differs after writing (%1): the detector runs the settings "
                                    "read back, not stored")
                         .arg(count));
@@ -141,6 +160,8 @@ private:
     const DetectorConfig& m_file;
     DetectorSession& m_session;
     ConsoleOutput& m_out;
+    PortVisit& m_visit;
+    const QString m_reference; // what the detector is compared with, in the lines
     PortResult m_result;
     bool m_written = false;   // a configuration write went out
     bool m_storeSent = false; // ... and it was the store
@@ -149,8 +170,9 @@ private:
 } // namespace
 
 PortResult ServePort(const ProvisionRequest& request, const DetectorConfig& file,
-                     DetectorSession& session, ConsoleOutput& out) {
-    PortResult result = Job(request, file, session, out).Run();
+                     DetectorSession& session, ConsoleOutput& out, PortVisit& visit) {
+    PortResult result = Job(request, file, session, out, visit).Run();
     session.Close();
+    result.status = visit.Finish(result.status, result.lines, session.Interrupted());
     return result;
 }

@@ -7,6 +7,7 @@
 #include "FrameTrace.h"
 #include "Interruption.h"
 #include "PortJob.h"
+#include "PortVisit.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -53,6 +54,9 @@ FileError CheckTarget(const QString& path) {
 
 // Checks the file before any port is touched. False after printing why.
 bool PrepareFile(const ProvisionRequest& request, DetectorConfig& file, ConsoleOutput& out) {
+    if (request.action == ProvisionRequest::Action::Check ||
+        request.action == ProvisionRequest::Action::Restore)
+        return true; // each port looks up its own detector
     if (request.action == ProvisionRequest::Action::Read) {
         const FileError error = CheckTarget(request.file);
         if (!error.isEmpty())
@@ -83,6 +87,48 @@ bool PrepareFile(const ProvisionRequest& request, DetectorConfig& file, ConsoleO
     return false;
 }
 
+// For --check and --restore: what the latest visit of the port's detector
+// left (with --restore, of a visit that stored it). False, with the port's
+// result, when the book cannot say.
+bool LookUpReference(const ProvisionRequest& request, const QString& detector, PortVisit& visit,
+                     DetectorConfig& reference, PortResult& result) {
+    const QString port = visit.Recorder().Current().port + QStringLiteral(": ");
+    result.status = ExitStatus::SiteBookError;
+    SiteBook* book = visit.Book();
+    std::optional<Visit> latest;
+    if (!book || !book->Latest(request.site, detector,
+                               request.action == ProvisionRequest::Action::Restore, latest)) {
+        result.lines << port + QStringLiteral("failed: ") +
+                            (book ? book->Error()
+                                  : QStringLiteral("the site book cannot be opened"));
+        return false;
+    }
+    if (!latest || latest->left.size() != DetectorConfig::Size) {
+        result.lines << port + QStringLiteral("failed: the site book knows no detector \"%1\" at "
+                                              "site \"%2\" %3")
+                                   .arg(detector, request.site,
+                                        request.action == ProvisionRequest::Action::Restore
+                                            ? QStringLiteral("with a stored configuration")
+                                            : QStringLiteral("with a configuration read"));
+        return false;
+    }
+    std::copy(latest->left.cbegin(), latest->left.cend(), reference.Bytes.begin());
+    // What goes to a replacement detector passes the same check as a file.
+    if (request.action == ProvisionRequest::Action::Restore) {
+        const QList<RefusedSetting> refused = SettingsTheControlsWouldChange(reference);
+        if (!refused.isEmpty()) {
+            for (const QString& line : DescribeRefusals(refused).split(u'\n'))
+                result.lines << port + line;
+            result.lines << port + QStringLiteral("refused: the window's controls would change "
+                                                  "%1 settings; nothing was written")
+                                       .arg(refused.size());
+            result.status = ExitStatus::FileError;
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 int RunProvisioning(const ProvisionRequest& request, ConsoleOutput& out, FrameTrace* trace) {
@@ -96,15 +142,27 @@ int RunProvisioning(const ProvisionRequest& request, ConsoleOutput& out, FrameTr
     int worst = ExitStatus::Done;
     std::vector<std::thread> threads;
     threads.reserve(static_cast<std::size_t>(request.ports.size()));
-    for (const QString& port : request.ports) {
-        threads.emplace_back([&, port] {
-            DetectorSession session(port, request.timeoutMs);
-            session.StopRequested = Interruption::StopCheck();
-            if (trace)
-                session.Engine().FrameObserver = [trace](const FrameEvent& event) {
-                    trace->Record(event);
-                };
-            const PortResult result = ServePort(request, file, session, out);
+    for (qsizetype n = 0; n < request.ports.size(); ++n) {
+        threads.emplace_back([&, n] {
+            const QString& port = request.ports[n];
+            // The book is opened on the port's own thread: a connection is
+            // used only by the thread that made it.
+            PortVisit visit(request.book, port, request.site, request.detectors.value(n));
+            DetectorConfig reference = file;
+            PortResult result;
+            const bool lookedUp =
+                (request.action != ProvisionRequest::Action::Check &&
+                 request.action != ProvisionRequest::Action::Restore) ||
+                LookUpReference(request, request.detectors.value(n), visit, reference, result);
+            if (lookedUp) {
+                DetectorSession session(port, request.timeoutMs);
+                session.StopRequested = Interruption::StopCheck();
+                if (trace)
+                    session.Engine().FrameObserver = [trace](const FrameEvent& event) {
+                        trace->Record(event);
+                    };
+                result = ServePort(request, reference, session, out, visit);
+            }
             out.Print(result.lines);
             const std::lock_guard lock(worstLock);
             worst = std::max(worst, result.status);

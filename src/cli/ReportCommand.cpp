@@ -7,11 +7,14 @@
 #include "FrameTrace.h"
 #include "GraphFeed.h"
 #include "Interruption.h"
+#include "PortVisit.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
 #include "WalkTest.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
 #include <chrono>
 #include <cstring>
@@ -35,13 +38,19 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ReportFacts facts;
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
+    PortVisit visit(request.book, request.port, request.site, request.detector);
     bool read = session.Connect() && session.ReadConfiguration(config);
     bool eventLogRead = false;
     if (read) {
+        UnpackConfigReport(facts.Config, config.data());
+        visit.ConfigRead(facts.Config);
         // A detector that keeps its log to itself still gets its report; the
         // report says why the log is missing.
         eventLogRead = session.ReadEventLog(events);
-        if (!eventLogRead && !session.Interrupted()) {
+        if (eventLogRead)
+            visit.Recorder().EventLogRead(
+                QByteArray(reinterpret_cast<const char*>(events.data()), events.size()));
+        else if (!session.Interrupted()) {
             out.Log(session.Failure());
             facts.EventLogProblem = OneLine(session.Failure().message);
         }
@@ -64,14 +73,19 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     }
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
+    QStringList lines;
     if (session.Interrupted()) {
-        out.Print({port + QStringLiteral("interrupted, nothing written")});
-        return ExitStatus::Done;
+        lines << port + QStringLiteral("interrupted, nothing written");
+        const int status = visit.Finish(ExitStatus::Done, lines, true);
+        out.Print(lines);
+        return status;
     }
     if (!read) {
         out.Log(session.Failure());
-        out.Print({port + QStringLiteral("failed: ") + OneLine(session.Failure().message)});
-        return ExitStatus::LinkFailure;
+        lines << port + QStringLiteral("failed: ") + OneLine(session.Failure().message);
+        const int status = visit.Finish(ExitStatus::LinkFailure, lines);
+        out.Print(lines);
+        return status;
     }
 
     facts.Time = QDateTime::currentDateTime();
@@ -79,6 +93,8 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     facts.Version = version;
     UnpackConfigReport(facts.Config, config.data());
     // The detector keeps no lens, and none was chosen here: the report names none.
+    facts.Site = request.site;
+    facts.Detector = request.detector;
     EventBuffer log;
     std::memcpy(log.data(), events.data(), log.size());
     ConvertEventWords(log);
@@ -87,11 +103,19 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     facts.Graph = graph.Picture();
 
     const QString error = WriteReportPdf(request.file, facts);
+    int status = ExitStatus::Done;
     if (!error.isEmpty()) {
-        out.Print({port + QStringLiteral("failed: ") + error});
-        return ExitStatus::FileError;
+        lines << port + QStringLiteral("failed: ") + error;
+        status = ExitStatus::FileError;
+    } else {
+        QFile written(request.file);
+        visit.Recorder().ReportWritten(
+            QDir::toNativeSeparators(QFileInfo(request.file).absoluteFilePath()),
+            written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray());
+        lines << port + QStringLiteral("report written to ") +
+                     QDir::toNativeSeparators(request.file);
     }
-    out.Print(
-        {port + QStringLiteral("report written to ") + QDir::toNativeSeparators(request.file)});
-    return ExitStatus::Done;
+    status = visit.Finish(status, lines);
+    out.Print(lines);
+    return status;
 }

@@ -194,6 +194,14 @@ QList<SettingDifference> CompareSettings(const DetectorConfig& first,
     return differences;
 }
 
+QList<SettingDifference> SettingsSideBySide(const DetectorConfig& first,
+                                            const DetectorConfig& second) {
+    QList<SettingDifference> settings;
+    for (const Setting& s : AllSettings())
+        settings.append({s.name, Text(s.kind, s.value(first)), Text(s.kind, s.value(second))});
+    return settings;
+}
+
 ConfigControlValues ControlValuesShowing(const DetectorConfig& config) {
     const ConfigControlRanges& r = LoadedControlRanges();
     ConfigControlValues values;

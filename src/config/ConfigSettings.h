@@ -38,6 +38,9 @@ struct SettingDifference {
 };
 // The settings in which `first` and `second` differ, in the window's order.
 QList<SettingDifference> CompareSettings(const DetectorConfig& first, const DetectorConfig& second);
+// Every setting with its value in `first` and in `second`, in the same order.
+QList<SettingDifference> SettingsSideBySide(const DetectorConfig& first,
+                                            const DetectorConfig& second);
 
 // What the controls hold after showing `config` that fits them (see above).
 ConfigControlValues ControlValuesShowing(const DetectorConfig& config);

@@ -5,6 +5,7 @@
 #include "ui_ComSetup.h"
 
 #include <QAction>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -19,7 +20,7 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
       m_showMessage(std::move(showMessage)) {
     ui->setupUi(this);
     NameComSetupControls(this);
-    setFixedSize(193, 170);
+    setFixedSize(193, 270);
     setModal(false);
     if (!m_showMessage) {
         m_showMessage = [this](const QString& text) {
@@ -32,6 +33,40 @@ TFormCom::TFormCom(QAction* connectAction, QWidget* parent, PortLister lister,
     ui->ComboBox1->lineEdit()->installEventFilter(this);
     connect(ui->ScrollBar1, &QScrollBar::valueChanged, this, &TFormCom::ScrollBar1Change);
     connect(ui->Button_OK, &QPushButton::clicked, this, &TFormCom::Button_OKClick);
+    for (QComboBox* names : {ui->ComboBox_Site, ui->ComboBox_Detector}) {
+        names->setCurrentIndex(-1);
+        names->lineEdit()->setMaxLength(200);
+        // Typing completes from the known names, whatever their letter case.
+        names->completer()->setCaseSensitivity(Qt::CaseInsensitive);
+        names->completer()->setCompletionMode(QCompleter::PopupCompletion);
+        connect(names, &QComboBox::editTextChanged, this, &TFormCom::NamesChanged);
+    }
+}
+
+QString TFormCom::SiteName() const {
+    return ui->ComboBox_Site->currentText().trimmed();
+}
+
+QString TFormCom::DetectorName() const {
+    return ui->ComboBox_Detector->currentText().trimmed();
+}
+
+void TFormCom::SetNames(const QString& site, const QString& detector) {
+    ui->ComboBox_Site->setEditText(site);
+    ui->ComboBox_Detector->setEditText(detector);
+}
+
+void TFormCom::SetNameSuggestions(const QStringList& sites, const QStringList& detectors) {
+    for (auto [combo, names] :
+         {std::pair{ui->ComboBox_Site, &sites}, std::pair{ui->ComboBox_Detector, &detectors}}) {
+        // The list changes under the typed text, which stays as it is.
+        const QString text = combo->currentText();
+        const QSignalBlocker block(combo);
+        combo->clear();
+        combo->addItems(*names);
+        combo->setCurrentIndex(-1);
+        combo->setEditText(text);
+    }
 }
 
 TFormCom::~TFormCom() = default;

@@ -39,6 +39,15 @@ public:
     // Puts `name` into the port field as if the user had typed it.
     void ChoosePort(const QString& name);
 
+    // The names the installer gives the site and the detector, recorded
+    // with each visit; either may be empty.
+    QString SiteName() const;
+    QString DetectorName() const;
+    void SetNames(const QString& site, const QString& detector);
+    // The names already known, offered in the fields' lists and completed
+    // as the installer types.
+    void SetNameSuggestions(const QStringList& sites, const QStringList& detectors);
+
     void ComboBox1Change(const QString& text);
     void ScrollBar1Change(int position);
     void Button_OKClick();
@@ -48,6 +57,10 @@ public:
     // that are gone are removed, except the one chosen or typed. The
     // choice, the typed text and the time-out are left as they are.
     void RescanPorts();
+
+signals:
+    // The site or detector name was edited.
+    void NamesChanged();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

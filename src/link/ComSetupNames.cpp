@@ -7,6 +7,8 @@
 static const AccessibleName kNames[] = {
     {"ScrollBar1", "Time-out"},
     {"ComboBox1", "Serial port"},
+    {"ComboBox_Site", "Site name"},
+    {"ComboBox_Detector", "Detector name"},
 };
 
 void NameComSetupControls(QWidget* dialog) {

@@ -200,6 +200,10 @@ void Heading(ReportWriter& out, const ReportFacts& f) {
     out.Table({QStringLiteral("Date and time"), QStringLiteral("Port"), QStringLiteral("Version")},
               {{f.Time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), f.Port, f.Version}},
               {34, 44, 22});
+    // The detector as the installer named it, where it was named.
+    if (!f.Site.isEmpty() || !f.Detector.isEmpty())
+        out.Table({QStringLiteral("Site"), QStringLiteral("Detector")}, {{f.Site, f.Detector}},
+                  {50, 50});
 }
 
 // The detector keeps no lens: a lens is only named as the tool's choice on

@@ -18,6 +18,9 @@ struct ReportFacts {
     QDateTime Time;
     QString Port;
     QString Version;
+    // The names the installer gave the site and the detector; either may be empty.
+    QString Site;
+    QString Detector;
 
     DetectorConfig Config;
     // The lens chosen in each PIR panel's list on this connection, empty

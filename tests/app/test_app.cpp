@@ -700,7 +700,8 @@ void TestApp::actionsAndBoundItems() {
     QStringList fileItems;
     for (QAction* a : file->actions())
         fileItems << a->objectName();
-    QCOMPARE(fileItems, (QStringList{"LoadConfig1", "SaveConfig1", "SaveReport1", "CommSetup1"}));
+    QCOMPARE(fileItems,
+             (QStringList{"LoadConfig1", "SaveConfig1", "SaveReport1", "SiteBook1", "CommSetup1"}));
     QCOMPARE(Find<QAction>(&w, "LoadConfig1")->text(), QString("&Open Config..."));
     // The action's second marker is no key; the items leave it out.
     QCOMPARE(Find<QAction>(&w, "SaveConfig1")->text(), QString("&Save Config..."));

@@ -81,6 +81,50 @@ private slots:
         }
     }
 
+    // The n-th --detector names the n-th --port; --check and --restore need
+    // one for each port.
+    void siteBookOptions() {
+        const CommandLine check =
+            ParseCommandLine({"detector-config", "--port", "A", "--detector", "Gate 1", "--port",
+                              "B", "--detector", "Gate 2", "--site", "Depot", "--check"});
+        QVERIFY(check.provision);
+        QCOMPARE(check.provision->action, ProvisionRequest::Action::Check);
+        QCOMPARE(check.provision->ports, QStringList({"A", "B"}));
+        QCOMPARE(check.provision->detectors, QStringList({"Gate 1", "Gate 2"}));
+        QCOMPARE(check.provision->site, QString("Depot"));
+        const CommandLine history = ParseCommandLine(
+            {"detector-config", "--history", "--detector", "Gate 1", "--site-book", "b.sqlite"});
+        QVERIFY(history.history && !history.provision);
+        QCOMPARE(history.history->detector, QString("Gate 1"));
+        QCOMPARE(history.siteBook, QString("b.sqlite"));
+
+        const QStringList refused[] = {
+            {"--port", "A", "--port", "B", "--detector", "Gate 1", "--restore"},
+            {"--port", "A", "--detector", "X", "--detector", "Y", "--diff", "a.bin"},
+            {"--history", "--port", "A"},
+            {"--history", "--check", "--port", "A", "--detector", "X"},
+            {"--port", "A", "--restore", "--store", "--detector", "X"},
+            // --sync sends to a server, alone.
+            {"--sync"},
+            {"--sync", "--site-book", "book.sqlite"},
+            {"--sync", "--site-book", "postgresql://h/db", "--port", "A"},
+            {"--sync", "--site-book", "postgresql://h/db", "--history"},
+        };
+        for (const QStringList& args : refused) {
+            const CommandLine run = ParseCommandLine(QStringList{"detector-config"} + args);
+            QVERIFY2(run.action == CommandLine::Action::Exit && run.exitCode == 2,
+                     qPrintable(args.join(' ')));
+        }
+    }
+
+    void syncTakesTheServer() {
+        const CommandLine sync =
+            ParseCommandLine({"detector-config", "--sync", "--site-book", "postgresql://h/db"});
+        QCOMPARE(sync.action, CommandLine::Action::Run);
+        QVERIFY(sync.sync && !sync.provision && !sync.history);
+        QCOMPARE(sync.siteBook, QString("postgresql://h/db"));
+    }
+
     void reportOptions() {
         const CommandLine report = ParseCommandLine(
             {"detector-config", "--port", "COM3", "--report", "site.pdf", "--timeout", "120"});

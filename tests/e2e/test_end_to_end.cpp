@@ -22,6 +22,7 @@
 #include "SaveReport.h"
 #include "Shape.h"
 #include "SimProcess.h"
+#include "SiteBook.h"
 #include "StringGrid.h"
 #include "Subsystems.h"
 #include "TFormWalkTest.h"
@@ -29,11 +30,13 @@
 #include "TMainForm.h"
 #include "TrackBar.h"
 #include "UnstoredChangesQuestion.h"
+#include "WindowVisits.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -295,6 +298,8 @@ private slots:
     void unstoredChangesAreAskedAboutOnce();
     void nextDetectorShowsOnlyWhatItHolds();
     void storeAfterTheLinkFailedIsTold();
+    void windowVisitGoesToTheSiteBook();
+    void unusableSiteBookIsToldOnce();
 };
 
 void TestEndToEnd::connectShowsTheDetectorsConfiguration() {
@@ -1419,3 +1424,108 @@ void TestEndToEnd::storeAfterTheLinkFailedIsTold() {
 
 QTEST_MAIN(TestEndToEnd)
 #include "test_end_to_end.moc"
+
+// A named detector whose last visit left other settings is reported at
+// Connect; then Connect, one change, Store To Flash, Disconnect: the visit is
+// in the book as it went.
+void TestEndToEnd::windowVisitGoesToTheSiteBook() {
+    Program p;
+    QVERIFY(p.Start());
+    SiteBookLocation location = ResolveSiteBookLocation(p.dir.filePath("book.sqlite"));
+    AttachSiteBook(*p.windows, location);
+    WindowVisits* visits = p.form->GetSubsystems()->Visits();
+    QVERIFY(visits);
+    QStringList failures, changes;
+    visits->ShowFailure = [&](const QString& text) { failures << text; };
+    visits->ShowChanged = [&](const QString& text, const QString& details) {
+        changes << text << details;
+    };
+    p.windows->formCom->SetNames("Depot", "Gate 3");
+    QCOMPARE(p.Control<PanelStatusBar>("StatusBar_form")->panelText(WindowVisits::NamesPanel),
+             QString("Site: Depot   Detector: Gate 3"));
+
+    // A first look, ended by Disconnect.
+    QVERIFY(p.Connect());
+    QVERIFY(p.LiveStatuses(3));
+    SiteBook reader(location);
+    QList<Visit> list;
+    QVERIFY2(reader.History({}, list), qPrintable(reader.Error()));
+    QCOMPARE(list.size(), 1);
+    QVERIFY(!list[0].Ended()); // in the book from the first read on
+    p.Action("Action2")->trigger();
+    QVERIFY(changes.isEmpty());
+
+    // A colleague's later visit left the LED off (or on): the detector now
+    // differs from it in that one setting.
+    Visit colleague = list[0];
+    colleague.id = "00000000-0000-4000-8000-000000000001";
+    colleague.started = QDateTime::currentDateTimeUtc();
+    colleague.ended = colleague.started.addSecs(60);
+    colleague.outcome = VisitOutcome::Ok;
+    colleague.left[22] = char(colleague.left[22] ^ 0x80);
+    QVERIFY(reader.Save(colleague));
+
+    QVERIFY(p.PressConnect());
+    QTRY_COMPARE_WITH_TIMEOUT(changes.size(), 2, 3000);
+    QCOMPARE(changes[0], ChangedSinceText(colleague.ended, 1));
+    QVERIFY2(changes[1].startsWith("Led ON: detector "), qPrintable(changes[1]));
+
+    p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+    QVERIFY(p.sim.NextWrite().has_value());
+    QVERIFY(p.LiveStatuses(3));
+    p.Action("Action4")->trigger();
+    QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
+    QTRY_VERIFY_WITH_TIMEOUT(visits->Recorder().Current().stored, 3000);
+    p.Action("Action2")->trigger();
+    QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+
+    QVERIFY(reader.History({}, list));
+    QCOMPARE(list.size(), 3);
+    std::optional<Visit> visit;
+    QVERIFY(reader.Load(list[0].id, visit) && visit);
+    QCOMPARE(visit->site, QString("Depot"));
+    QCOMPARE(visit->detector, QString("Gate 3"));
+    QCOMPARE(visit->port, p.sim.LinkPath());
+    QCOMPARE(visit->outcome, VisitOutcome::Ok);
+    QVERIFY(visit->Ended());
+    QVERIFY(visit->stored);
+    QCOMPARE(visit->found, list[2].left);
+    // The detector now holds what the colleague left, and the visit says so.
+    QCOMPARE(visit->left, colleague.left);
+    // The change, then the store request, each as sent.
+    QVERIFY(visit->writes.size() >= 2);
+    QVERIFY(!visit->writes.constFirst().store);
+    QVERIFY(visit->writes.constLast().store);
+    QCOMPARE(visit->writes.constLast().body.size(), 40);
+    QVERIFY(failures.isEmpty());
+}
+
+// A site book that cannot be made is said once, and the detector's work goes
+// on as without one.
+void TestEndToEnd::unusableSiteBookIsToldOnce() {
+    Program p;
+    QVERIFY(p.Start());
+    QFile blocker(p.dir.filePath("not-a-folder"));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    AttachSiteBook(*p.windows, ResolveSiteBookLocation(blocker.fileName() + "/book.sqlite"));
+    WindowVisits* visits = p.form->GetSubsystems()->Visits();
+    QStringList failures;
+    visits->ShowFailure = [&](const QString& text) { failures << text; };
+    QTRY_COMPARE_WITH_TIMEOUT(failures.size(), 1, 2000);
+    QVERIFY2(failures[0].contains(QDir::toNativeSeparators(blocker.fileName())),
+             qPrintable(failures[0]));
+    for (int visit = 0; visit < 2; ++visit) {
+        QVERIFY(visit == 0 ? p.Connect() : p.PressConnect());
+        QVERIFY(p.LiveStatuses(3));
+        p.Control<QCheckBox>("CheckBox_EN_LED")->click();
+        QVERIFY(p.sim.NextWrite().has_value());
+        p.form->GetSubsystems()->UnstoredQuestion().Ask = [](bool) {
+            return UnstoredChangesQuestion::Answer::LeaveUnstored;
+        };
+        p.Action("Action2")->trigger();
+        QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
+    }
+    QCOMPARE(failures.size(), 1);
+    QVERIFY(p.messages.isEmpty());
+}

@@ -7,6 +7,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -87,6 +89,8 @@ struct Site {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
+        // Visits go to the test's own site book, never the user's.
+        env.insert("DETECTOR_CONFIG_SITE_BOOK", dir.filePath("site-book.sqlite"));
         for (const QString& name : unset)
             env.remove(name);
         program->setProcessEnvironment(env);
@@ -510,6 +514,12 @@ private slots:
         QCOMPARE(apply.out, QStringList{port + ": interrupted after writing: the detector runs "
                                                "the file's settings, not stored"});
         QCOMPARE(sim->CountUnread("configuration stored"), 0);
+        // Its visit in the site book ends as interrupted, with the write sent.
+        const QJsonObject visit =
+            QJsonDocument::fromJson(site.Run({"--history"}).out.value(0).toUtf8()).object();
+        QCOMPARE(visit["outcome"].toString(), QString("interrupted"));
+        QCOMPARE(visit["writes"].toInt(), 1);
+        QCOMPARE(visit["stored"].toBool(), false);
 
         Outcome report = interrupt({"--port", port, "--report", "site.pdf", "--seconds", "20"},
                                    "the tool opened the port", SIGTERM);

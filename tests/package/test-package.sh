@@ -24,7 +24,8 @@ echo "test-package: $deb"
 depends=$(dpkg-deb --field "$deb" Depends)
 echo "test-package: Depends: $depends"
 for dep in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6multimedia6 \
-    gstreamer1.0-plugins-base gstreamer1.0-plugins-good; do
+    libqt6sql6 libqt6sql6-sqlite libqt6sql6-psql gstreamer1.0-plugins-base \
+    gstreamer1.0-plugins-good; do
     [[ ", $depends," == *", $dep "* || ", $depends," == *", $dep,"* ]] ||
         fail "Depends lacks $dep"
 done

@@ -6,7 +6,9 @@
 # poll, write one configuration change and see it read back, disconnect,
 # exit. Checked through the driver's steps, the simulator's output and the
 # program's LogError.txt (none may appear). Takes OUT_DIR/windows-connected.png
-# while connected. Expects WINEPREFIX set and modem_shim.so beside it.
+# while connected. Then the command line reads the detector with its visit
+# recorded in a site book (SQLite, built into the static program) and
+# --history must show it. Expects WINEPREFIX set and modem_shim.so beside it.
 #
 #   end-to-end.sh BIN_DIR SIM OUT_DIR
 set -uo pipefail
@@ -16,7 +18,7 @@ out=$3
 wine=/usr/lib/wine/wine64
 shim=$(dirname "$WINEPREFIX")/modem_shim.so
 mkdir -p "$out"
-rm -f "$out"/*.txt "$out"/*.png "$bin/LogError.txt"
+rm -f "$out"/*.txt "$out"/*.png "$out"/book.sqlite* "$bin/LogError.txt"
 echo "end-to-end: the Windows program against detector-sim --real-timing on COM5"
 
 fail() {
@@ -69,5 +71,15 @@ grep -q 'the tool closed the port' "$out/sim.txt" || fail "the simulator saw no 
 # The main window is on the screenshot: not the black of an empty display.
 [ "$(convert "$out/windows-connected.png" -format '%[fx:mean>0.1]' info: 2>/dev/null)" = 1 ] ||
     fail "the screenshot shows no window"
+# The site book on Windows: one visit of the command line, read back.
+(cd "$out" && LD_PRELOAD=$shim timeout 60 "$wine" "$bin/detector-config.exe" --port COM5 \
+    --read held.bin --site-book book.sqlite --site Wine --detector "Gate 5" \
+    >"$out/sitebook-read.txt" 2>>"$out/wine-stderr.txt") || fail "--read with a site book"
+history=$(cd "$out" && timeout 60 "$wine" "$bin/detector-config.exe" --history \
+    --site-book book.sqlite --detector "Gate 5" 2>>"$out/wine-stderr.txt" | tr -d '\r')
+echo "  history: $history"
+[ "$(grep -c '"id"' <<<"$history")" = 1 ] && grep -q '"port":"COM5"' <<<"$history" &&
+    grep -q '"outcome":"ok"' <<<"$history" && grep -q '"writes":0' <<<"$history" &&
+    grep -q '"found":"[0-9a-f]\{88\}"' <<<"$history" || fail "the site book lacks the visit"
 [ ! -e "$bin/LogError.txt" ] || { sed 's/^/  LogError.txt: /' "$bin/LogError.txt"; fail "errors were logged"; }
 echo "end-to-end: passed"
