@@ -63,7 +63,7 @@ QString Writes(const Visit& v) {
     return Table(rows);
 }
 
-QString WalkTest(const Visit& v) {
+QString WalkTestText(const Visit& v) {
     if (v.walkEvents.isEmpty())
         return QStringLiteral("<p>No walk test.</p>");
     QString rows;
@@ -118,6 +118,6 @@ QString VisitDetailsHtml(const Visit& v) {
     return QStringLiteral("<h3>Visit %1</h3>").arg(Escaped(v.id)) +
            Table(Row(names, true) + Row(values)) + QStringLiteral("<h3>Configuration</h3>") +
            Settings(v) + QStringLiteral("<h3>Writes</h3>") + Writes(v) +
-           QStringLiteral("<h3>Walk test</h3>") + WalkTest(v) +
+           QStringLiteral("<h3>Walk test</h3>") + WalkTestText(v) +
            QStringLiteral("<h3>Event log</h3>") + EventLog(v);
 }

@@ -1520,7 +1520,7 @@ void TestEndToEnd::unusableSiteBookIsToldOnce() {
         QVERIFY(p.LiveStatuses(3));
         p.Control<QCheckBox>("CheckBox_EN_LED")->click();
         QVERIFY(p.sim.NextWrite().has_value());
-        p.form->GetSubsystems()->UnstoredQuestion().Ask = [](bool) {
+        p.form->GetSubsystems()->UnstoredQuestion().Ask = [](const QString&, bool) {
             return UnstoredChangesQuestion::Answer::LeaveUnstored;
         };
         p.Action("Action2")->trigger();
