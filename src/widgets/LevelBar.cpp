@@ -1,10 +1,22 @@
 #include "LevelBar.h"
 
 #include <QEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 
 #include <cstdlib>
+
+LevelBar::LevelBar(QWidget* parent) : QProgressBar(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool LevelBar::event(QEvent* event) {
+    const bool handled = QProgressBar::event(event);
+    Backdrop::KeepOpaque(*this, *event);
+    return handled;
+}
 
 void LevelBar::SetLevel(int value) {
     if (value == this->value())
@@ -54,6 +66,11 @@ bool LevelBar::MustBeSeen(int value) {
 void LevelBar::paintEvent(QPaintEvent* event) {
     m_paintedLevel = value();
     m_painted = true;
+    {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        m_backdrop.Draw(painter, *this, event->rect());
+    }
     QProgressBar::paintEvent(event);
 }
 

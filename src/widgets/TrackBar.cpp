@@ -2,6 +2,8 @@
 
 #include "GreyedColour.h"
 
+#include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
@@ -13,6 +15,13 @@ TrackBar::TrackBar(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setInvertedAppearance(true);
     setInvertedControls(true);
     setTickPosition(QSlider::TicksLeft);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool TrackBar::event(QEvent* event) {
+    const bool handled = QSlider::event(event);
+    Backdrop::KeepOpaque(*this, *event);
+    return handled;
 }
 
 void TrackBar::setSelStart(int position) {
@@ -88,8 +97,11 @@ const TrackBar::Scale& TrackBar::CurrentScale() const {
     return m_scale;
 }
 
-void TrackBar::paintEvent(QPaintEvent*) {
+void TrackBar::paintEvent(QPaintEvent* event) {
     QStylePainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_backdrop.Draw(painter, *this, event->rect());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     QStyleOptionSlider opt;
     initStyleOption(&opt);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Backdrop.h"
+
 #include <QSlider>
 
 // Vertical track bar with a selection band. The groove is drawn plain and the
@@ -9,6 +11,9 @@
 // that should grow upward is stored as maximum + minimum - position.
 // valueChanged fires on user and program changes, including a setRange that
 // clamps the position; an unchanged value emits nothing.
+//
+// The bar paints all its pixels, what lies beneath it included (Backdrop), so
+// that a band that follows every live status repaints the bar alone.
 class TrackBar : public QSlider {
     Q_OBJECT
     Q_PROPERTY(int selStart READ selStart WRITE setSelStart)
@@ -29,6 +34,7 @@ public:
     QRect selectionBandRect() const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
@@ -50,6 +56,7 @@ private:
     const Scale& CurrentScale() const;
     mutable Scale m_scale;
 
+    Backdrop m_backdrop;
     int m_selStart = 0;
     int m_selEnd = 0;
     // Amber: apart from the blue of the level bars and the gray of the thumb.
