@@ -48,13 +48,18 @@ std::vector<Backdrop::Layer> Backdrop::Look(QWidget& widget) const {
     return look;
 }
 
-void Backdrop::Draw(QPainter& painter, QWidget& widget, const QRect& area) {
+bool Backdrop::Refresh(QWidget& widget) {
     std::vector<Layer> look = Look(widget);
-    if (m_picture.isNull() || look != m_look || widget.style() != m_style ||
-        widget.isActiveWindow() != m_active || widget.devicePixelRatioF() != m_ratio) {
-        m_look = std::move(look);
-        Take(widget);
-    }
+    if (!m_picture.isNull() && look == m_look && widget.style() == m_style &&
+        widget.isActiveWindow() == m_active && widget.devicePixelRatioF() == m_ratio)
+        return false;
+    m_look = std::move(look);
+    Take(widget);
+    return true;
+}
+
+void Backdrop::Draw(QPainter& painter, QWidget& widget, const QRect& area) {
+    Refresh(widget);
     // Only the area asked for: a large copy is handed to Qt's thread pool,
     // and waking a thread costs more than the copy.
     const QRect part = area.intersected(widget.rect());
@@ -87,8 +92,8 @@ void Backdrop::Take(QWidget& widget) {
         SiblingsBeneath(**it, [&](const QWidget& sibling) {
             auto& s = const_cast<QWidget&>(sibling);
             if (s.isVisible())
-                RenderUnder(m_picture, s, widget.mapTo(parent, QPoint()) - s.pos(),
-                            widget.size(), QWidget::DrawChildren);
+                RenderUnder(m_picture, s, widget.mapTo(parent, QPoint()) - s.pos(), widget.size(),
+                            QWidget::DrawChildren);
         });
     }
 }

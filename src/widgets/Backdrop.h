@@ -32,6 +32,8 @@ public:
     // Draws the backdrop of `widget` in `area` (widget coordinates; the
     // bounds of what is being painted) with `painter` on `widget`.
     void Draw(QPainter& painter, QWidget& widget, const QRect& area);
+    // Takes the picture again where it no longer matches; true when it did.
+    bool Refresh(QWidget& widget);
     // To be called after the widget's own event(): a style clears the
     // opaque flag whenever it polishes a widget, so it is set again then.
     static void KeepOpaque(QWidget& widget, const QEvent& event);

@@ -29,6 +29,7 @@ protected:
 
 private:
     bool MustBeSeen(int value);
+    QRect ChangedArea(int from, int to) const;
 
     Backdrop m_backdrop;
     int m_paintedLevel = 0;

@@ -97,18 +97,36 @@ const TrackBar::Scale& TrackBar::CurrentScale() const {
     return m_scale;
 }
 
-void TrackBar::paintEvent(QPaintEvent* event) {
-    QStylePainter painter(this);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    m_backdrop.Draw(painter, *this, event->rect());
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
+const QPixmap& TrackBar::Base(const QStyleOptionSlider& opt) {
+    const BaseLook look{opt.rect,
+                        static_cast<int>(opt.state),
+                        opt.palette.cacheKey(),
+                        opt.minimum,
+                        opt.maximum,
+                        opt.tickInterval,
+                        opt.pageStep,
+                        opt.singleStep,
+                        static_cast<int>(opt.tickPosition),
+                        opt.upsideDown};
+    const qreal ratio = devicePixelRatioF();
+    if (!m_backdrop.Refresh(*this) && !m_base.isNull() && look == m_baseLook &&
+        m_base.devicePixelRatio() == ratio)
+        return m_base;
+    m_baseLook = look;
+    m_base = QPixmap((QSizeF(size()) * ratio).toSize());
+    m_base.setDevicePixelRatio(ratio);
+    m_base.fill(Qt::transparent);
+    QPainter painter(&m_base);
+    DrawBase(painter, opt);
+    return m_base;
+}
 
-    // The groove is drawn here rather than by the style: styles fill it from
-    // one end to the thumb in the highlight colour, which would read as a
-    // second band. Then the ticks, the band, and the thumb on top so the band
-    // never hides the thumb the user drags.
+// The groove is drawn here rather than by the style: styles fill it from one
+// end to the thumb in the highlight colour, which would read as a second band.
+void TrackBar::DrawBase(QPainter& painter, const QStyleOptionSlider& opt) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_backdrop.Draw(painter, *this, rect());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QRect groove =
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const int width = std::max(4, groove.width() / 2);
@@ -117,13 +135,35 @@ void TrackBar::paintEvent(QPaintEvent* event) {
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRect(channel.adjusted(0, 0, -1, -1));
 
-    opt.subControls = QStyle::SC_SliderTickmarks;
-    painter.drawComplexControl(QStyle::CC_Slider, opt);
+    QStyleOptionSlider ticks = opt;
+    ticks.subControls = QStyle::SC_SliderTickmarks;
+    style()->drawComplexControl(QStyle::CC_Slider, &ticks, &painter, this);
+}
+
+void TrackBar::paintEvent(QPaintEvent* event) {
+    QStylePainter painter(this);
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect area = event->rect();
+
+    // The backdrop, groove and ticks, then the band, and the thumb on top so
+    // the band never hides the thumb the user drags.
+    const QPixmap& base = Base(opt);
+    const qreal ratio = base.devicePixelRatio();
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawPixmap(area, base,
+                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
     const QRect band = selectionBandRect();
     if (!band.isEmpty())
         painter.fillRect(band, isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette()));
 
-    opt.subControls = QStyle::SC_SliderHandle;
-    painter.drawComplexControl(QStyle::CC_Slider, opt);
+    // Most repaints follow the band and lie clear of the thumb.
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    if (handle.adjusted(-4, -4, 4, 4).intersects(area)) {
+        opt.subControls = QStyle::SC_SliderHandle;
+        painter.drawComplexControl(QStyle::CC_Slider, opt);
+    }
 }

@@ -2,7 +2,10 @@
 
 #include "Backdrop.h"
 
+#include <QPixmap>
 #include <QSlider>
+
+class QStyleOptionSlider;
 
 // Vertical track bar with a selection band. The groove is drawn plain and the
 // band in a colour of its own, so the band reads as the one coloured bar
@@ -55,6 +58,22 @@ private:
     };
     const Scale& CurrentScale() const;
     mutable Scale m_scale;
+
+    // What lies beneath the band: the backdrop, the plain groove and the
+    // ticks, drawn once per look; the band and the thumb go on top.
+    struct BaseLook {
+        QRect rect;
+        int state = 0;
+        qint64 palette = 0;
+        int minimum = 0, maximum = 0, tickInterval = 0, pageStep = 0, singleStep = 0;
+        int tickPosition = 0;
+        bool upsideDown = false;
+        friend bool operator==(const BaseLook&, const BaseLook&) = default;
+    };
+    const QPixmap& Base(const QStyleOptionSlider& option);
+    void DrawBase(QPainter& painter, const QStyleOptionSlider& option);
+    QPixmap m_base;
+    BaseLook m_baseLook;
 
     Backdrop m_backdrop;
     int m_selStart = 0;

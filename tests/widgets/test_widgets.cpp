@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,6 +35,7 @@ private slots:
     void findControlThrowsOnMissingName();
     void cachedGroupBoxLooksLikeAPlainOne();
     void levelBarIsDrawnWithTheNextPaintPass();
+    void levelBarRepaintedInPartLooksDrawnWhole();
 };
 
 void TestWidgets::trackBarNotifiesOnlyRealChanges() {
@@ -436,6 +438,39 @@ void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
     SetBarPosition(&bar, 0);
     QCOMPARE(count.paints, 1);
     QTRY_COMPARE(count.paints, 2);
+}
+
+// A level bar repaints only the rows around its fill's end; what is shown
+// must be what the bar drawn whole shows, over the group box beneath it.
+void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
+    QWidget window;
+    window.resize(80, 320);
+    auto* box = new CachedGroupBox(QStringLiteral("MW"), &window);
+    box->setGeometry(4, 4, 70, 300);
+    auto* bar = new LevelBar(box);
+    bar->setStyle(new LevelBarStyle(&window));
+    bar->setOrientation(Qt::Vertical);
+    bar->setTextVisible(false);
+    bar->setRange(0, 700);
+    bar->setGeometry(20, 24, 22, 256);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QPoint at = bar->mapTo(&window, QPoint());
+    const auto shown = [&] {
+        QTest::qWait(20);
+        return window.screen()
+            ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // Moves large enough to be shown at once (smaller ones wait, as in
+    // QProgressBar), to both ends and back.
+    for (const int level : {350, 420, 100, 0, 700, 600, 233, 500}) {
+        SetBarPosition(bar, level);
+        const QImage inPart = shown();
+        bar->repaint();
+        QCOMPARE(inPart, shown());
+    }
 }
 
 #include "test_widgets.moc"
