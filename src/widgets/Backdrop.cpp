@@ -5,6 +5,8 @@
 #include <QStyle>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace {
 
 // The siblings drawn before `widget` in its parent, which lie beneath it.
@@ -60,11 +62,7 @@ bool Backdrop::Refresh(QWidget& widget) {
 
 void Backdrop::Draw(QPainter& painter, QWidget& widget, const QRect& area) {
     Refresh(widget);
-    // Only the area asked for: a large copy is handed to Qt's thread pool,
-    // and waking a thread costs more than the copy.
-    const QRect part = area.intersected(widget.rect());
-    painter.drawPixmap(part, m_picture,
-                       QRectF(QPointF(part.topLeft()) * m_ratio, QSizeF(part.size()) * m_ratio));
+    DrawPart(painter, m_picture, area.intersected(widget.rect()));
 }
 
 void Backdrop::Take(QWidget& widget) {
@@ -101,4 +99,17 @@ void Backdrop::Take(QWidget& widget) {
 void Backdrop::KeepOpaque(QWidget& widget, const QEvent& event) {
     if (event.type() == QEvent::Polish || event.type() == QEvent::StyleChange)
         widget.setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void Backdrop::DrawPart(QPainter& painter, const QPixmap& picture, const QRect& area) {
+    // Only the area asked for, and in bands: the raster engine hands a copy
+    // of more than about a hundred rows to its thread pool, and waking those
+    // threads costs more than copying a readout.
+    constexpr int Band = 64;
+    const qreal ratio = picture.devicePixelRatio();
+    for (int top = area.top(); top <= area.bottom(); top += Band) {
+        const QRect band(area.left(), top, area.width(), std::min(Band, area.bottom() - top + 1));
+        painter.drawPixmap(band, picture,
+                           QRectF(QPointF(band.topLeft()) * ratio, QSizeF(band.size()) * ratio));
+    }
 }

@@ -32,6 +32,9 @@ public:
     // Draws the backdrop of `widget` in `area` (widget coordinates; the
     // bounds of what is being painted) with `painter` on `widget`.
     void Draw(QPainter& painter, QWidget& widget, const QRect& area);
+    // Copies `area` (widget coordinates) of `picture`, drawn at the
+    // widget's top-left, with `painter`.
+    static void DrawPart(QPainter& painter, const QPixmap& picture, const QRect& area);
     // Takes the picture again where it no longer matches; true when it did.
     bool Refresh(QWidget& widget);
     // To be called after the widget's own event(): a style clears the

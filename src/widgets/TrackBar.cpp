@@ -149,10 +149,8 @@ void TrackBar::paintEvent(QPaintEvent* event) {
     // The backdrop, groove and ticks, then the band, and the thumb on top so
     // the band never hides the thumb the user drags.
     const QPixmap& base = Base(opt);
-    const qreal ratio = base.devicePixelRatio();
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawPixmap(area, base,
-                       QRectF(QPointF(area.topLeft()) * ratio, QSizeF(area.size()) * ratio));
+    Backdrop::DrawPart(painter, base, area.intersected(rect()));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
     const QRect band = selectionBandRect();
