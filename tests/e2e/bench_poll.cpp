@@ -8,6 +8,8 @@
 //
 // Run by hand (not part of the test run):
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_poll [--seconds N] [--reaction-ms R]
+// and on an X server, with or without a screen reader's listener:
+//   tests/e2e/bench-poll-x11.sh [--accessibility] [bench_poll options]
 
 #include "ComSetup.h"
 #include "Command.h"
@@ -18,6 +20,7 @@
 #include "Subsystems.h"
 #include "TGraphics.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -210,6 +213,9 @@ int main(int argc, char** argv) {
     const double rate = statuses / elapsedS;
     std::printf("platform            %s\n", qPrintable(QGuiApplication::platformName()));
     std::printf("windows shown       %s\n", qPrintable(shown.join(',')));
+    // On X11 with a screen reader (or tests/e2e/bench-poll-x11.sh --accessibility)
+    // listening on the accessibility bus.
+    std::printf("accessibility       %s\n", QAccessible::isActive() ? "bridge on" : "off");
     std::printf("polled              %.1f s, reaction %d ms\n", elapsedS, reactionMs);
     std::printf("live statuses/s     %.2f\n", rate);
     std::printf("other frames        %d (writes, and answers other than a live status)\n",
