@@ -105,10 +105,10 @@ void Backdrop::DrawPart(QPainter& painter, const QPixmap& picture, const QRect& 
     // Only the area asked for, and in bands: the raster engine hands a copy
     // of more than about a hundred rows to its thread pool, and waking those
     // threads costs more than copying a readout.
-    constexpr int Band = 64;
     const qreal ratio = picture.devicePixelRatio();
-    for (int top = area.top(); top <= area.bottom(); top += Band) {
-        const QRect band(area.left(), top, area.width(), std::min(Band, area.bottom() - top + 1));
+    for (int top = area.top(); top <= area.bottom(); top += BandRows) {
+        const QRect band(area.left(), top, area.width(),
+                         std::min(BandRows, area.bottom() - top + 1));
         painter.drawPixmap(band, picture,
                            QRectF(QPointF(band.topLeft()) * ratio, QSizeF(band.size()) * ratio));
     }

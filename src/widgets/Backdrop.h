@@ -32,6 +32,10 @@ public:
     // Draws the backdrop of `widget` in `area` (widget coordinates; the
     // bounds of what is being painted) with `painter` on `widget`.
     void Draw(QPainter& painter, QWidget& widget, const QRect& area);
+    // The raster engine hands a fill or copy of more rows than about a
+    // hundred to its thread pool; waking its threads costs more than drawing
+    // a readout. Readouts copy and fill in bands of at most this many rows.
+    static constexpr int BandRows = 64;
     // Copies `area` (widget coordinates) of `picture`, drawn at the
     // widget's top-left, with `painter`.
     static void DrawPart(QPainter& painter, const QPixmap& picture, const QRect& area);

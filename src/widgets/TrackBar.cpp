@@ -153,9 +153,14 @@ void TrackBar::paintEvent(QPaintEvent* event) {
     Backdrop::DrawPart(painter, base, area.intersected(rect()));
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
 
-    const QRect band = selectionBandRect();
-    if (!band.isEmpty())
-        painter.fillRect(band, isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette()));
+    // In bands of rows, as the picture beneath: a fill of more rows is
+    // handed to the raster engine's thread pool.
+    const QRect band = selectionBandRect().intersected(area);
+    const QColor colour = isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette());
+    for (int top = band.top(); top <= band.bottom(); top += Backdrop::BandRows)
+        painter.fillRect(QRect(band.left(), top, band.width(),
+                               std::min(Backdrop::BandRows, band.bottom() - top + 1)),
+                         colour);
 
     // Most repaints follow the band and lie clear of the thumb.
     const QRect handle =

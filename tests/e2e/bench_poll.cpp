@@ -50,6 +50,14 @@ double CpuMs() {
     return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
+// Every sleep and wake-up of any of the program's threads: on a virtual
+// machine each costs several microseconds of CPU time.
+long ContextSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
+}
+
 double Percentile(std::vector<double> values, double p) {
     if (values.empty())
         return 0;
@@ -196,6 +204,7 @@ int main(int argc, char** argv) {
     paintCounter.active = true;
     measuring = true;
     const double cpuBefore = CpuMs();
+    const long switchesBefore = ContextSwitches();
     QElapsedTimer wall;
     wall.start();
     // The program's own kind of event loop, which waits for events instead
@@ -205,6 +214,7 @@ int main(int argc, char** argv) {
     polling.exec();
     const double elapsedS = static_cast<double>(wall.elapsed()) / 1000.0;
     const double cpuMs = CpuMs() - cpuBefore;
+    const long switches = ContextSwitches() - switchesBefore;
     measuring = false;
     paintCounter.active = false;
 
@@ -224,6 +234,8 @@ int main(int argc, char** argv) {
     std::printf("ratio               %.1f %%\n", 100.0 * rate / limit);
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
                 statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
+    std::printf("switches per status %.1f (threads put to sleep or woken)\n",
+                statuses ? static_cast<double>(switches) / statuses : 0.0);
     std::printf("longest stall       %.1f ms\n", longestStallMs);
     std::printf("request->answer p50 %.2f ms (the line: %.2f ms)\n", Percentile(exchangeMs, 0.50),
                 lineMs);
