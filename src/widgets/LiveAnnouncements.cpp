@@ -90,6 +90,7 @@ private:
 };
 
 Limit* g_limit = nullptr;
+QAccessible::UpdateHandler g_next = nullptr; // installed before this one
 
 void HandleUpdate(QAccessibleEvent* event) {
     // Without a bridge nothing is told, as without the handler.
@@ -98,8 +99,12 @@ void HandleUpdate(QAccessibleEvent* event) {
 }
 
 void Limit::Forward(QAccessibleEvent* event) {
-    // The bridge is reached only through updateAccessibility without a
-    // handler installed.
+    // To the handler installed before, or else to the bridge, which is
+    // reached only through updateAccessibility without a handler installed.
+    if (g_next) {
+        g_next(event);
+        return;
+    }
     QAccessible::installUpdateHandler(nullptr);
     QAccessible::updateAccessibility(event);
     QAccessible::installUpdateHandler(HandleUpdate);
@@ -111,10 +116,15 @@ void MarkLiveReadout(QWidget* widget) {
     widget->setProperty(LiveProperty, true);
 }
 
+void TellWithinLiveLimit(QAccessibleEvent* event) {
+    InstallLiveAnnouncementLimit(g_limit ? g_limit->intervalMs : 1000);
+    g_limit->Handle(event);
+}
+
 void InstallLiveAnnouncementLimit(int intervalMs) {
     if (!g_limit) {
         g_limit = new Limit;
-        QAccessible::installUpdateHandler(HandleUpdate);
+        g_next = QAccessible::installUpdateHandler(HandleUpdate);
     }
     g_limit->intervalMs = intervalMs;
 }

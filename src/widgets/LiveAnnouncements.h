@@ -1,5 +1,6 @@
 #pragma once
 
+class QAccessibleEvent;
 class QWidget;
 
 // Readouts that change with every live status (levels, readings, the link's
@@ -14,3 +15,6 @@ class QWidget;
 void MarkLiveReadout(QWidget* widget);
 // For the whole program; installing it again only sets the interval.
 void InstallLiveAnnouncementLimit(int intervalMs = 1000);
+// What the toolkit does with an accessibility event once the limit is
+// installed (and a bridge listens): told on, deferred or dropped.
+void TellWithinLiveLimit(QAccessibleEvent* event);

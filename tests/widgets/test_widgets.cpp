@@ -4,12 +4,14 @@
 #include "FindControl.h"
 #include "LevelBar.h"
 #include "LevelBarStyle.h"
+#include "LiveAnnouncements.h"
 #include "PanelStatusBar.h"
 #include "RadioGroup.h"
 #include "Shape.h"
 #include "StringGrid.h"
 #include "TrackBar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -36,6 +38,7 @@ private slots:
     void cachedGroupBoxLooksLikeAPlainOne();
     void levelBarIsDrawnWithTheNextPaintPass();
     void levelBarRepaintedInPartLooksDrawnWhole();
+    void liveReadoutsAnnounceAtMostOncePerInterval();
 };
 
 void TestWidgets::trackBarNotifiesOnlyRealChanges() {
@@ -471,6 +474,60 @@ void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
         bar->repaint();
         QCOMPARE(inPart, shown());
     }
+}
+
+namespace {
+struct Told {
+    QObject* object;
+    QAccessible::Event type;
+    int value;
+};
+QList<Told> g_told;
+void RecordTold(QAccessibleEvent* event) {
+    const int value = event->type() == QAccessible::ValueChanged
+                          ? static_cast<QAccessibleValueChangeEvent*>(event)->value().toInt()
+                          : 0;
+    g_told.append({event->object(), event->type(), value});
+}
+} // namespace
+
+// A level that changes with every status reaches a screen reader at most
+// once per interval, its latest value at the interval's end; a lamp's state
+// is told at once, every time. (Without a bridge the toolkit tells no
+// handler: the events are handed in as it would.)
+void TestWidgets::liveReadoutsAnnounceAtMostOncePerInterval() {
+    QAccessible::installUpdateHandler(RecordTold); // stands for the bridge
+    InstallLiveAnnouncementLimit(300);
+    QWidget window;
+    auto* bar = new QProgressBar(&window);
+    bar->setRange(0, 100);
+    auto* lamp = new Shape(&window);
+    lamp->setGeometry(0, 40, 20, 20);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto told = [](QObject* object, QAccessible::Event type) {
+        QList<int> values;
+        for (const Told& t : g_told)
+            if (t.object == object && t.type == type)
+                values << t.value;
+        return values;
+    };
+    g_told.clear();
+    for (int level = 1; level <= 10; ++level) {
+        bar->setValue(level);
+        QAccessibleValueChangeEvent event(bar, level);
+        TellWithinLiveLimit(&event);
+    }
+    for (const QColor& colour : {QColor(Qt::red), lamp->offColor()}) {
+        lamp->setBrushColor(colour);
+        QAccessibleEvent event(lamp, QAccessible::DescriptionChanged);
+        TellWithinLiveLimit(&event);
+    }
+    QCOMPARE(told(bar, QAccessible::ValueChanged), QList<int>{1});
+    QCOMPARE(told(lamp, QAccessible::DescriptionChanged).size(), 2);
+    QTRY_COMPARE(told(bar, QAccessible::ValueChanged), (QList<int>{1, 10}));
+    QTest::qWait(400);
+    QCOMPARE(told(bar, QAccessible::ValueChanged).size(), 2);
 }
 
 #include "test_widgets.moc"
