@@ -43,11 +43,21 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+double Ms(const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+}
+
 double CpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return Ms(usage.ru_utime) + Ms(usage.ru_stime);
+}
+
+// The part spent in the kernel: system calls, and waking and switching.
+double SystemMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return Ms(usage.ru_stime);
 }
 
 // Every sleep and wake-up of any of the program's threads: on a virtual
@@ -204,6 +214,7 @@ int main(int argc, char** argv) {
     paintCounter.active = true;
     measuring = true;
     const double cpuBefore = CpuMs();
+    const double systemBefore = SystemMs();
     const long switchesBefore = ContextSwitches();
     QElapsedTimer wall;
     wall.start();
@@ -214,6 +225,7 @@ int main(int argc, char** argv) {
     polling.exec();
     const double elapsedS = static_cast<double>(wall.elapsed()) / 1000.0;
     const double cpuMs = CpuMs() - cpuBefore;
+    const double systemMs = SystemMs() - systemBefore;
     const long switches = ContextSwitches() - switchesBefore;
     measuring = false;
     paintCounter.active = false;
@@ -234,6 +246,7 @@ int main(int argc, char** argv) {
     std::printf("ratio               %.1f %%\n", 100.0 * rate / limit);
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
                 statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
+    std::printf("  of which system   %.3f ms\n", statuses ? systemMs / statuses : 0.0);
     std::printf("switches per status %.1f (threads put to sleep or woken)\n",
                 statuses ? static_cast<double>(switches) / statuses : 0.0);
     std::printf("longest stall       %.1f ms\n", longestStallMs);
