@@ -1,7 +1,9 @@
 #include "CommandLine.h"
 
+#include "PortIdentity.h"
+
 #include <QCommandLineParser>
-#include <QSet>
+#include <QHash>
 
 namespace {
 
@@ -123,6 +125,10 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
                       parser);
 
     const QStringList ports = parser.values(port);
+    for (const QString& name : ports) {
+        if (name.trimmed().isEmpty())
+            return Refuse(QStringLiteral("--port needs a name."), parser);
+    }
     result.port = ports.isEmpty() ? QString() : ports.constLast();
     result.traceFile = parser.value(trace);
 
@@ -147,12 +153,11 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     if (actions.isEmpty()) {
         if (ports.size() > 1)
             return Refuse(QStringLiteral("Several --port need --apply or --diff."), parser);
-        for (const QCommandLineOption* option : {&store, &timeout}) {
-            if (parser.isSet(*option))
-                return Refuse(QStringLiteral("--%1 goes with --apply, --diff, --read or --report.")
-                                  .arg(option->names().constFirst()),
-                              parser);
-        }
+        if (parser.isSet(store))
+            return Refuse(QStringLiteral("--store goes with --apply."), parser);
+        if (parser.isSet(timeout))
+            return Refuse(
+                QStringLiteral("--timeout goes with --apply, --diff, --read or --report."), parser);
         return result;
     }
 
@@ -204,8 +209,19 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
     }
     if (ports.isEmpty())
         return Refuse(QStringLiteral("%1 needs a --port.").arg(actions.constFirst()), parser);
-    if (QSet<QString>(ports.begin(), ports.end()).size() != ports.size())
-        return Refuse(QStringLiteral("A port is given twice."), parser);
+    // Compared by what they open, so that one port under two names is not
+    // served twice (one of the two would only find it busy).
+    QHash<QString, QString> seen;
+    for (const QString& name : ports) {
+        const QString identity = PortIdentity(name);
+        if (seen.contains(identity))
+            return Refuse(seen.value(identity) == name
+                              ? QStringLiteral("A port is given twice: %1.").arg(name)
+                              : QStringLiteral("A port is given twice: %1 and %2 are one port.")
+                                    .arg(seen.value(identity), name),
+                          parser);
+        seen.insert(identity, name);
+    }
     if (request.action == ProvisionRequest::Action::Read && ports.size() > 1)
         return Refuse(QStringLiteral("--read takes one --port only."), parser);
     if (parser.isSet(store) && request.action != ProvisionRequest::Action::Apply)

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 #include "ConsoleOutput.h"
 #include "FrameTrace.h"
+#include "Interruption.h"
 #include "ParentConsole.h"
 #include "ProgramWindows.h"
 #include "Provisioning.h"
@@ -24,6 +25,39 @@ CommandLine ReadCommandLine(int argc, char* argv[]) {
     return ParseCommandLine(QCoreApplication::arguments());
 }
 
+// Whether the window has somewhere to go. Without a display the toolkit
+// would abort with a note about reinstalling the program; over SSH or from
+// cron the user is better told what to run instead.
+bool WindowCanOpen(int argc, char* argv[]) {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "-platform" || arg == "--platform" || arg.startsWith("-platform=") ||
+            arg.startsWith("--platform="))
+            return true; // the user chose where it goes
+    }
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    return false;
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    return true;
+#endif
+}
+
+// The faces without a window print their own lines only. The toolkit notes
+// what it works around for itself (no XDG_RUNTIME_DIR over SSH or from cron,
+// a font it substitutes): nothing the user did, nothing to act on.
+void QuietToolkitNotes() {
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtFatalMsg || type == QtCriticalMsg)
+            std::fprintf(stderr, "detector-config: %s\n", qPrintable(text));
+    });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -38,10 +72,29 @@ int main(int argc, char* argv[]) {
         std::fputs(qPrintable(commandLine.output), commandLine.toStandardError ? stderr : stdout);
         return commandLine.exitCode;
     }
+    const bool console = commandLine.provision || commandLine.report;
+    if (console) {
+        // From here on Ctrl+C, SIGTERM and SIGHUP stop the port jobs in
+        // order instead of ending the program under them.
+        Interruption::Install();
+        QuietToolkitNotes();
+    } else if (!WindowCanOpen(argc, argv)) {
+        std::fputs("detector-config: no display; the window needs one. Without a window use "
+                   "--apply, --diff, --read or --report\n",
+                   stderr);
+        return ExitStatus::Usage;
+    }
+
     FrameTrace trace;
     if (!commandLine.traceFile.isEmpty()) {
         const QString error = trace.Open(commandLine.traceFile);
         if (!error.isEmpty()) {
+            // Without a window 1 means "differs"; a file that cannot be
+            // written is a file error there.
+            if (console) {
+                std::fprintf(stderr, "detector-config: %s\n", qPrintable(error));
+                return ExitStatus::FileError;
+            }
             std::fprintf(stderr, "%s\n", qPrintable(error));
             return 1;
         }
@@ -49,7 +102,7 @@ int main(int argc, char* argv[]) {
 
     // The faces without a window report on the console.
     ConsoleOutput out;
-    if (commandLine.provision || commandLine.report)
+    if (console)
         trace.ReportFailure = [&out](const QString& text) {
             out.PrintError({QStringLiteral("detector-config: ") + text});
         };
@@ -58,8 +111,8 @@ int main(int argc, char* argv[]) {
         // No window and no display: this also runs over SSH and in scripts.
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("Configuration Tools");
-        return RunProvisioning(*commandLine.provision, out,
-                               commandLine.traceFile.isEmpty() ? nullptr : &trace);
+        return Interruption::ExitStatus(RunProvisioning(
+            *commandLine.provision, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
     if (commandLine.report) {
@@ -70,8 +123,9 @@ int main(int argc, char* argv[]) {
 #endif
         QGuiApplication app(argc, argv);
         QGuiApplication::setApplicationName("Configuration Tools");
-        return RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
-                         commandLine.traceFile.isEmpty() ? nullptr : &trace);
+        return Interruption::ExitStatus(
+            RunReport(*commandLine.report, QStringLiteral(DCT_VERSION), out,
+                      commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
     QApplication app(argc, argv);

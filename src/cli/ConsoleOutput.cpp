@@ -14,6 +14,19 @@ void Write(std::FILE* to, const QStringList& lines) {
 
 } // namespace
 
+QString OneLine(const QString& message) {
+    QString line;
+    for (const QString& part : message.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString text = part.simplified();
+        if (text.isEmpty())
+            continue;
+        if (!line.isEmpty())
+            line += line.endsWith(u'.') ? QStringLiteral(" ") : QStringLiteral(". ");
+        line += text;
+    }
+    return line;
+}
+
 void ConsoleOutput::Print(const QStringList& lines) {
     const std::lock_guard lock(m_lock);
     Write(m_out, lines);

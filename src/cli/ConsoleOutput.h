@@ -18,6 +18,10 @@ inline constexpr int LinkFailure = 3; // a port could not be opened or stopped a
 inline constexpr int FileError = 4;   // a file could not be read or written, or was refused
 } // namespace ExitStatus
 
+// A message of several lines (the system's reason, then a hint) as one line
+// of its own sentences.
+QString OneLine(const QString& message);
+
 // Where the command line's lines go, shared by the threads of several ports:
 // results on standard output, problems on standard error, link failures also
 // in the error log. A block of lines is written whole, never interleaved with

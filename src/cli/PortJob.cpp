@@ -17,10 +17,10 @@ public:
 
     PortResult Run() {
         if (!m_session.Connect())
-            return LinkFailed();
+            return Stopped();
         DetectorConfig detector;
         if (!Read(detector))
-            return LinkFailed();
+            return Stopped();
         switch (m_request.action) {
         case ProvisionRequest::Action::Diff:
             return Compared(detector, QStringLiteral("equal"));
@@ -30,23 +30,32 @@ public:
             break;
         }
         // What loading the file in the window writes, read back on purpose.
-        if (!m_session.WriteConfiguration(LoadedConfigWriteFrame(m_file)) || !Read(detector))
-            return LinkFailed();
+        if (!Write(LoadedConfigWriteFrame(m_file)) || !Read(detector))
+            return Stopped();
         if (!m_request.store)
             return Compared(detector, QStringLiteral("applied and verified"));
         if (!CompareSettings(detector, m_file).isEmpty())
             return Compared(detector, QString());
         // Store To Flash as the window sends it: the shown configuration with
         // the store bit, then read back once more.
-        if (!m_session.WriteConfiguration(LoadedConfigWriteFrame(detector, FlagStoreToFlash)) ||
-            !Read(detector))
-            return LinkFailed();
+        if (!Write(LoadedConfigWriteFrame(detector, FlagStoreToFlash)))
+            return Stopped();
+        m_storeSent = true;
+        if (!Read(detector))
+            return Stopped();
         return Compared(detector, QStringLiteral("applied, verified and stored"));
     }
 
 private:
     void Add(const QString& text) {
         m_result.lines << m_session.PortName() + QStringLiteral(": ") + text;
+    }
+
+    bool Write(const Command::ConfigWriteFrame& frame) {
+        if (!m_session.WriteConfiguration(frame))
+            return false;
+        m_written = true;
+        return true;
     }
 
     bool Read(DetectorConfig& config) {
@@ -70,9 +79,18 @@ private:
             const QString count = differences.size() == 1
                                       ? QStringLiteral("1 setting")
                                       : QStringLiteral("%1 settings").arg(differences.size());
-            Add(m_request.action == ProvisionRequest::Action::Apply
-                    ? QStringLiteral("differs after writing (%1)").arg(count)
-                    : QStringLiteral("differs (%1)").arg(count));
+            if (m_request.action != ProvisionRequest::Action::Apply)
+                Add(QStringLiteral("differs (%1)").arg(count));
+            else if (m_storeSent)
+                Add(QStringLiteral("differs after writing and storing (%1): the store was sent; "
+                                   "the detector runs the settings read back")
+                        .arg(count));
+            else if (m_request.store)
+                Add(QStringLiteral("differs after writing (%1): the detector runs the settings "
+                                   "read back, not stored")
+                        .arg(count));
+            else
+                Add(QStringLiteral("differs after writing (%1)").arg(count));
             m_result.status = ExitStatus::Differs;
         }
         return m_result;
@@ -90,10 +108,31 @@ private:
         return m_result;
     }
 
-    PortResult LinkFailed() {
+    // A link failure, or a stop asked for by a signal: either way the line
+    // says what the detector runs now once something was written to it.
+    PortResult Stopped() {
+        if (m_session.Interrupted()) {
+            if (!m_written)
+                Add(QStringLiteral("interrupted, nothing written"));
+            else if (!m_storeSent)
+                Add(QStringLiteral("interrupted after writing: the detector runs the file's "
+                                   "settings, not stored"));
+            else
+                Add(QStringLiteral("interrupted after sending the store, before its read-back: "
+                                   "the detector runs the file's settings, not stored for "
+                                   "certain"));
+            m_result.status = ExitStatus::Done;
+            return m_result;
+        }
         const LinkFailure& failure = m_session.Failure();
         m_out.Log(failure);
-        Add(QStringLiteral("failed: ") + failure.message.simplified());
+        QString line = QStringLiteral("failed: ") + OneLine(failure.message);
+        if (m_written)
+            line += m_storeSent ? QStringLiteral("; after sending the store, before its "
+                                                 "read-back: not stored for certain")
+                                : QStringLiteral("; after writing: the detector may run the "
+                                                 "file's settings, not stored");
+        Add(line);
         m_result.status = ExitStatus::LinkFailure;
         return m_result;
     }
@@ -103,6 +142,8 @@ private:
     DetectorSession& m_session;
     ConsoleOutput& m_out;
     PortResult m_result;
+    bool m_written = false;   // a configuration write went out
+    bool m_storeSent = false; // ... and it was the store
 };
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "ConsoleOutput.h"
 #include "DetectorSession.h"
 #include "FrameTrace.h"
+#include "Interruption.h"
 #include "PortJob.h"
 
 #include <QDir>
@@ -27,9 +28,9 @@ QString Native(const QString& path) {
 FileError LoadConfiguration(const QString& path, DetectorConfig& config) {
     const QFileInfo info(path);
     if (info.isFile() && info.size() != DetectorConfig::Size)
-        return QStringLiteral("File \"%1\" holds %2 bytes; a configuration file holds %3.")
-            .arg(Native(path))
-            .arg(info.size())
+        return QStringLiteral("File \"%1\" holds %2; a configuration file holds %3 bytes.")
+            .arg(Native(path), info.size() == 1 ? QStringLiteral("1 byte")
+                                                : QStringLiteral("%1 bytes").arg(info.size()))
             .arg(DetectorConfig::Size);
     return ReadConfigFile(path, config);
 }
@@ -73,10 +74,11 @@ bool PrepareFile(const ProvisionRequest& request, DetectorConfig& file, ConsoleO
     const QString name = Native(request.file);
     for (const QString& line : DescribeRefusals(refused).split(u'\n'))
         lines << name + QStringLiteral(": ") + line;
-    lines << QStringLiteral("%1: refused: the window's controls would change %2 settings; nothing "
-                            "was written")
-                 .arg(name)
-                 .arg(refused.size());
+    lines << QStringLiteral("%1: refused: the window's controls would change %2; nothing was "
+                            "written")
+                 .arg(name, refused.size() == 1
+                                ? QStringLiteral("1 setting")
+                                : QStringLiteral("%1 settings").arg(refused.size()));
     out.PrintError(lines);
     return false;
 }
@@ -97,6 +99,7 @@ int RunProvisioning(const ProvisionRequest& request, ConsoleOutput& out, FrameTr
     for (const QString& port : request.ports) {
         threads.emplace_back([&, port] {
             DetectorSession session(port, request.timeoutMs);
+            session.StopRequested = Interruption::StopCheck();
             if (trace)
                 session.Engine().FrameObserver = [trace](const FrameEvent& event) {
                     trace->Record(event);

@@ -6,6 +6,7 @@
 #include "DetectorSession.h"
 #include "FrameTrace.h"
 #include "GraphFeed.h"
+#include "Interruption.h"
 #include "ReportPdf.h"
 #include "TGraphics.h"
 
@@ -23,6 +24,7 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     }
 
     DetectorSession session(request.port, request.timeoutMs);
+    session.StopRequested = Interruption::StopCheck();
     if (trace)
         session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
 
@@ -32,20 +34,34 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     ReportFacts facts;
     DetectorSession::ConfigPayload config{};
     DetectorSession::EventLogPayload events{};
-    const bool read = session.Connect() && session.ReadConfiguration(config) &&
-                      session.ReadEventLog(events) &&
-                      session.PollLiveStatus(
-                          std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
-                              ReportFacts::Live live;
-                              std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
-                              graph.Feed(live.Status);
-                              facts.LastStatus = live;
-                          });
+    bool read = session.Connect() && session.ReadConfiguration(config);
+    bool eventLogRead = false;
+    if (read) {
+        // A detector that keeps its log to itself still gets its report; the
+        // report says why the log is missing.
+        eventLogRead = session.ReadEventLog(events);
+        if (!eventLogRead && !session.Interrupted()) {
+            out.Log(session.Failure());
+            facts.EventLogProblem = OneLine(session.Failure().message);
+        }
+    }
+    read = read && !session.Interrupted() &&
+           session.PollLiveStatus(
+               std::chrono::seconds(request.seconds), [&](const std::uint8_t* status58) {
+                   ReportFacts::Live live;
+                   std::memcpy(live.Status.Bytes.data(), status58, LiveStatus::Size);
+                   graph.Feed(live.Status);
+                   facts.LastStatus = live;
+               });
     session.Close();
     const QString port = request.port + QStringLiteral(": ");
+    if (session.Interrupted()) {
+        out.Print({port + QStringLiteral("interrupted, nothing written")});
+        return ExitStatus::Done;
+    }
     if (!read) {
         out.Log(session.Failure());
-        out.Print({port + QStringLiteral("failed: ") + session.Failure().message.simplified()});
+        out.Print({port + QStringLiteral("failed: ") + OneLine(session.Failure().message)});
         return ExitStatus::LinkFailure;
     }
 
@@ -58,7 +74,8 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     EventBuffer log;
     std::memcpy(log.data(), events.data(), log.size());
     ConvertEventWords(log);
-    facts.EventLog = EventRecordsOf(log);
+    if (eventLogRead)
+        facts.EventLog = EventRecordsOf(log);
     facts.Graph = graph.Picture();
 
     const QString error = WriteReportPdf(request.file, facts);

@@ -54,11 +54,10 @@ ConfigControlRanges MakeRanges() {
 // panels, then the SETUP group from top to bottom.
 std::vector<Setting> AllSettings() {
     const ConfigControlRanges& r = LoadedControlRanges();
-    const QString channels[] = {QStringLiteral("MW"), QStringLiteral("Pir High above"),
-                                QStringLiteral("Pir Down Under")};
     std::vector<Setting> all;
     for (int ch = 0; ch < DetectorConfig::ChannelCount; ++ch) {
-        const QString& c = channels[ch];
+        // The panel's own caption, as the window and the report name it.
+        const QString c = ChannelCaption(ch);
         all.push_back({c + QStringLiteral(" threshold"), Kind::Number,
                        [ch](const DetectorConfig& d) { return int(d.TRange(ch)); }, r.TRange[ch]});
         all.push_back({c + QStringLiteral(" rate"), Kind::Number,

@@ -10,7 +10,7 @@
 #include <cstdint>
 
 // A configuration as its settings, each named as the window labels it
-// (channel and control, "MW threshold", "Out #1 Time AND", "Led ON"). The
+// (channel and control, "Radar threshold", "Out #1 Time AND", "Led ON"). The
 // reserved bytes, the pad bytes and the flag bits that no check box shows
 // are not settings: they are never written from a record.
 
@@ -28,7 +28,7 @@ struct RefusedSetting {
 // controls carries every setting exactly as `config` holds it.
 QList<RefusedSetting> SettingsTheControlsWouldChange(const DetectorConfig& config);
 
-// One line of text per refused setting: "MW threshold 600 (the control takes 10 to 500)".
+// One line of text per refused setting: "Radar threshold 600 (the control takes 10 to 500)".
 QString DescribeRefusals(const QList<RefusedSetting>& refused);
 
 struct SettingDifference {

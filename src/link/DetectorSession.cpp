@@ -52,8 +52,18 @@ bool DetectorSession::FailTimeOut() {
     return Fail(message, m_portName + QStringLiteral(":") + m_engine.TimeOutRecord());
 }
 
+bool DetectorSession::Stopping() {
+    if (!m_interrupted && StopRequested && StopRequested()) {
+        m_interrupted = true;
+        Fail(QStringLiteral("interrupted"), QString());
+    }
+    return m_interrupted;
+}
+
 bool DetectorSession::Connect() {
     m_configRead = false;
+    if (Stopping())
+        return false;
     try {
         const LinkEngine::OpenResult opened = m_engine.Open(m_portName, m_timeoutMs);
         if (opened.kind == LinkEngine::OpenResult::NoPortName)
@@ -81,13 +91,15 @@ LinkEngine::StepResult DetectorSession::NextStep() {
 }
 
 bool DetectorSession::Ask(std::uint8_t requestCode, std::uint8_t reportType, std::uint8_t* payload,
-                          int length) {
+                          int length, bool otherTypesAnswer, bool* gotType) {
     Command::LinkBuffers& buffers = m_engine.Buffers();
     buffers.SelectRequest(requestCode);
     int unusable = 0;
     const Clock::time_point start = Clock::now();
     try {
         for (;;) {
+            if (Stopping())
+                return false;
             switch (NextStep()) {
             case LinkEngine::StepResult::NoPort:
                 return Fail(NotConnected(), QString());
@@ -106,9 +118,16 @@ bool DetectorSession::Ask(std::uint8_t requestCode, std::uint8_t reportType, std
                 if (buffers.ReceiveBuffer[3] == reportType) {
                     std::copy_n(buffers.ReceiveBuffer.begin() + 4, length, payload);
                     buffers.ReceiveBuffer.fill(0);
+                    if (gotType)
+                        *gotType = true;
                     return true;
                 }
                 buffers.ReceiveBuffer.fill(0);
+                if (otherTypesAnswer) {
+                    if (gotType)
+                        *gotType = false;
+                    return true;
+                }
                 break;
             }
             if (++unusable == UnusableAnswerLimit) {
@@ -144,10 +163,11 @@ bool DetectorSession::PollLiveStatus(
     std::array<std::uint8_t, Command::LiveStatusLength> status{};
     const Clock::time_point end = Clock::now() + duration;
     while (Clock::now() < end) {
+        bool isStatus = false;
         if (!Ask(Command::CmdLiveStatus, Command::ReportLiveStatus, status.data(),
-                 static_cast<int>(status.size())))
+                 static_cast<int>(status.size()), true, &isStatus))
             return false;
-        if (onStatus)
+        if (isStatus && onStatus)
             onStatus(status.data());
     }
     return true;
@@ -167,6 +187,10 @@ bool DetectorSession::WriteConfiguration(const Command::ConfigWriteFrame& frame)
     const Clock::time_point start = Clock::now();
     try {
         for (;;) {
+            if (Stopping()) {
+                buffers.WritePending = false;
+                return false;
+            }
             switch (NextStep()) {
             case LinkEngine::StepResult::WriteSent:
                 return true;

@@ -59,6 +59,12 @@ public:
     // The engine, for a frame observer (a trace) before Connect().
     LinkEngine& Engine() { return m_engine; }
 
+    // Asked before every exchange: once it says stop, the call under way
+    // returns false without sending anything more, and Interrupted() is true.
+    // The exchange on the line is always finished first.
+    std::function<bool()> StopRequested;
+    bool Interrupted() const { return m_interrupted; }
+
     bool Connect();
     void Close();
 
@@ -67,7 +73,9 @@ public:
     // Report 12: the ten event records.
     bool ReadEventLog(EventLogPayload& payload);
     // Asks for live statuses for `duration`, calling `onStatus` with each
-    // 58-byte payload received (valid during the call only).
+    // 58-byte payload received (valid during the call only). Other accepted
+    // answers (a report 7, a type 11) are answers too: they keep the link up
+    // but carry no status. Damaged answers end it as in every other call.
     bool PollLiveStatus(std::chrono::milliseconds duration,
                         const std::function<void(const std::uint8_t* status58)>& onStatus);
     // Sends a complete configuration write; no answer is read. The next
@@ -79,7 +87,12 @@ private:
     LinkEngine::StepResult NextStep();
     // Sends `requestCode` until a report of `reportType` is accepted, and
     // copies its first `length` payload bytes.
-    bool Ask(std::uint8_t requestCode, std::uint8_t reportType, std::uint8_t* payload, int length);
+    // With `otherTypesAnswer`, an accepted report of another type ends the
+    // call too, with true and `*gotType` false.
+    bool Ask(std::uint8_t requestCode, std::uint8_t reportType, std::uint8_t* payload, int length,
+             bool otherTypesAnswer = false, bool* gotType = nullptr);
+    // True (after noting the failure) once StopRequested says stop.
+    bool Stopping();
     bool Fail(const QString& message, const QString& logText,
               std::optional<LoggedError> error = std::nullopt);
     bool FailStuckOutput();
@@ -90,5 +103,6 @@ private:
     LinkEngine m_engine;
     LinkFailure m_failure;
     bool m_configRead = false;
+    bool m_interrupted = false;
     std::chrono::steady_clock::time_point m_nextTick{};
 };

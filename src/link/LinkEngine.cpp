@@ -47,10 +47,13 @@ LinkEngine::OpenResult LinkEngine::Open(const QString& portName, int atTimeout) 
     m_port->SetAtTimeout(atTimeout);
     m_port->SetCommState();
     note();
-    if (firstError != 0)
-        return {OpenResult::Failed,
-                firstErrorDesc +
-                    PermissionHint(QString::fromStdString(m_port->Device()), firstError)};
+    if (firstError != 0) {
+        const QString device = QString::fromStdString(m_port->Device());
+        const QString notSerial = NotSerialPortText(device, firstError);
+        return {OpenResult::Failed, !notSerial.isEmpty()
+                                        ? notSerial
+                                        : firstErrorDesc + PermissionHint(device, firstError)};
+    }
     // A write built before this connection carries another detector's (or
     // another connection's) configuration: the first frame is always the
     // request for this detector's own.

@@ -38,3 +38,14 @@ QString PermissionHint(const QString& device, int error) {
     return {};
 #endif
 }
+
+QString NotSerialPortText(const QString& device, int error) {
+#ifndef _WIN32
+    if (error == ENOTTY)
+        return QStringLiteral("%1 is not a serial port.").arg(device);
+#else
+    Q_UNUSED(device);
+    Q_UNUSED(error);
+#endif
+    return {};
+}

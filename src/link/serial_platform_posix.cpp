@@ -128,6 +128,13 @@ PortHandle Open(const std::string& device) {
     const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return InvalidPort;
+    // A regular file, a FIFO or /dev/null opens as well, and would only fail
+    // later on a line setting with a reason nobody understands.
+    if (!::isatty(fd)) {
+        ::close(fd);
+        errno = ENOTTY;
+        return InvalidPort;
+    }
     // Exclusive use, also against a second program running as root, which
     // the terminal's own exclusive mode lets through.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {

@@ -79,6 +79,14 @@ TBlockSerial::~TBlockSerial() {
 
 // --- Opening, settings, closing ---------------------------------------------
 
+std::string TBlockSerial::DeviceFor(const std::string& comport) {
+    const int comNr = ParseComNr(comport);
+    std::string device;
+    if (comNr != -1 && Os::ComDeviceName(comNr, device) && !device.empty())
+        return device;
+    return comport;
+}
+
 void TBlockSerial::Connect(const std::string& comport) {
     if (FInstanceActive) {
         RaiseSynaError(ErrAlreadyInUse);

@@ -54,6 +54,9 @@ public:
     // "COMn" (any case) opens COM port n under the platform's device name;
     // any other name is opened as typed. Fails with 9992 when already open.
     void Connect(const std::string& comport);
+    // The device Connect() opens for `comport`: "COM1" names a platform
+    // device, any other name is opened as typed.
+    static std::string DeviceFor(const std::string& comport);
     // parity: 'N','O','E','M','S' (any case; another character keeps the
     // driver's parity); stop: 0 one, 1 one and a half, 2 two stop bits.
     void Config(int baud, int bits, char parity, int stop, bool softflow, bool hardflow);

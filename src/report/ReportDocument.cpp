@@ -201,6 +201,33 @@ void Heading(ReportWriter& out, const ReportFacts& f) {
               {34, 44, 22});
 }
 
+// The noise-reduction boxes as the window shows them: the detector switches
+// PIR noise reduction itself (with temperature compensation) and reports the
+// state in each live status, which the two PIR boxes follow; without a live
+// status they show the configuration's bits.
+QList<QStringList> NoiseRows(const ReportFacts& f) {
+    const std::uint16_t flags = f.Config.ConfigFlags();
+    FlagSet device{};
+    if (f.LastStatus)
+        UnpackFlags(f.LastStatus->Status.DeviceFlags(), device);
+    QList<QStringList> rows;
+    for (const FlagBoxText& box : NoiseFlagBoxes()) {
+        if (!box.Visible)
+            continue;
+        bool on = flags & box.Bit;
+        QString source = QStringLiteral("configuration");
+        const int live = box.Bit == FlagNoisePir1   ? DeviceFlag::NoisePir1
+                         : box.Bit == FlagNoisePir2 ? DeviceFlag::NoisePir2
+                                                    : -1;
+        if (live >= 0 && f.LastStatus) {
+            on = device[static_cast<std::size_t>(live)];
+            source = QStringLiteral("last live status");
+        }
+        rows << QStringList{FlagCaption(box, flags), OnOff(on), source};
+    }
+    return rows;
+}
+
 void Configuration(ReportWriter& out, const ReportFacts& f) {
     const DetectorConfig& c = f.Config;
     out.Heading(QStringLiteral("Configuration"));
@@ -228,7 +255,8 @@ void Configuration(ReportWriter& out, const ReportFacts& f) {
         return rows;
     };
     out.Table({QStringLiteral("Enable/Disable"), QString()}, flagRows(EnableFlagBoxes()), {60, 40});
-    out.Table({QStringLiteral("Noise reduction"), QString()}, flagRows(NoiseFlagBoxes()), {60, 40});
+    out.Table({QStringLiteral("Noise reduction"), QString(), QStringLiteral("Source")},
+              NoiseRows(f), {50, 15, 35});
 
     QList<QStringList> outputs;
     for (int out = 0; out < DetectorConfig::OutputCount; ++out) {
@@ -278,7 +306,10 @@ void LiveReadings(ReportWriter& out, const ReportFacts& f) {
 void EventLog(ReportWriter& out, const ReportFacts& f) {
     out.Heading(QStringLiteral("Event log"));
     if (!f.EventLog) {
-        out.Paragraph(QStringLiteral("The event log was not read in this session."));
+        out.Paragraph(
+            f.EventLogProblem.isEmpty()
+                ? QStringLiteral("The event log was not read in this session.")
+                : QStringLiteral("The event log could not be read: %1").arg(f.EventLogProblem));
         return;
     }
     QStringList header{QString()};

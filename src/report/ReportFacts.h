@@ -30,8 +30,10 @@ struct ReportFacts {
     };
     std::optional<Live> LastStatus;
 
-    // The event log, when it was read from this detector.
+    // The event log, when it was read from this detector; otherwise why it
+    // could not be read, if it was asked for.
     std::optional<std::array<EventRecord, EventRecordCount>> EventLog;
+    QString EventLogProblem;
 
     // The signal graph as its window shows it.
     QImage Graph;

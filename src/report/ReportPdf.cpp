@@ -15,6 +15,7 @@ constexpr int Dpi = 300;
 // Page margins in millimetres; the page number sits in the bottom one.
 const QMarginsF Margins(18, 16, 18, 18);
 constexpr qreal FooterGapMm = 6;
+constexpr qreal EdgePx = 0.5;
 
 QString Failure(const QString& path, const QString& reason) {
     return QStringLiteral("The report was not saved to %1: %2")
@@ -43,7 +44,13 @@ bool PaintPages(QPdfWriter& writer, const ReportFacts& facts) {
             return false;
         painter.save();
         painter.translate(0, -i * pageHeight);
-        document.drawContents(&painter, QRectF(0, i * pageHeight, area.width(), pageHeight));
+        // The layout draws every line that touches the given rectangle, its
+        // edges included: a heading moved to the top of the next page starts
+        // exactly on this page's lower edge and would be drawn here too,
+        // clipped out of sight but still in the text a search finds. Half a
+        // pixel inside the edges draws each line on its own page only.
+        document.drawContents(
+            &painter, QRectF(0, i * pageHeight + EdgePx, area.width(), pageHeight - 2 * EdgePx));
         painter.restore();
         painter.setFont(footerFont);
         painter.setPen(QColor(90, 90, 90));

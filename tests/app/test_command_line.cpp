@@ -68,6 +68,8 @@ private slots:
             {"--port", "A", "--diff", "x", "--timeout", "501"},
             {"--port", "A", "--diff", "x", "--timeout", "9O"},
             {"--port", "A", "--port", "A", "--diff", "x"},
+            {"--port", "COM1", "--port", "com1", "--apply", "x"}, // one port, two spellings
+            {"--port", "", "--diff", "x"},
             {"--port", "A", "--port", "B"},
             {"--port", "A", "--timeout", "90"},
             {"--port", "A", "--port", "B", "--diff", "x", "--trace", "t.txt"}};

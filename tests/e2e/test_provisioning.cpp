@@ -13,7 +13,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include <csignal>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -46,28 +51,50 @@ struct Site {
                QFile::copy(QCoreApplication::applicationDirPath() + "/detector-config", program);
     }
     // A detector at real line timing in a folder of its own.
-    SimProcess* Detector(const QString& name, const QStringList& args = {}) {
+    SimProcess* Detector(const QString& name, const QStringList& args = {},
+                         bool realTiming = true) {
         QDir(dir.path()).mkpath(name);
         sims.push_back(std::make_unique<SimProcess>(dir.filePath(name)));
-        if (!sims.back()->Start(QStringList{"--real-timing"} + args))
+        if (!sims.back()->Start((realTiming ? QStringList{"--real-timing"} : QStringList{}) + args))
             return nullptr;
         return sims.back().get();
     }
     QString Path(const QString& name) const { return dir.filePath(name); }
 
-    Outcome Run(const QStringList& args) {
-        QProcess program;
-        program.setProgram(dir.filePath("detector-config"));
-        program.setArguments(args);
-        program.setWorkingDirectory(dir.path());
+    // With `ordinaryUser`, a test run as root (which the kernel exempts from
+    // a terminal's exclusive mode) runs the program as the user 65534: what
+    // an installer's account meets.
+    bool ordinaryUser = false;
+
+    // Starts the program with `args` and no display.
+    std::unique_ptr<QProcess> Start(const QStringList& args, const QStringList& unset = {}) {
+        auto program = std::make_unique<QProcess>();
+        program->setWorkingDirectory(dir.path());
+        const QString self = dir.filePath("detector-config");
+        if (ordinaryUser && ::geteuid() == 0 &&
+            !QStandardPaths::findExecutable("setpriv").isEmpty()) {
+            // Room for the error log the program keeps beside itself.
+            QFile::setPermissions(dir.path(), QFileDevice::Permissions(0x7777));
+            program->setProgram(QStandardPaths::findExecutable("setpriv"));
+            program->setArguments(
+                QStringList{"--reuid=65534", "--regid=65534", "--clear-groups", self} + args);
+        } else {
+            program->setProgram(self);
+            program->setArguments(args);
+        }
         // Nothing to show a window on: the command line must not need one.
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
             env.remove(QString::fromLatin1(name));
-        program.setProcessEnvironment(env);
-        program.start();
+        for (const QString& name : unset)
+            env.remove(name);
+        program->setProcessEnvironment(env);
+        program->start();
+        return program;
+    }
+    static Outcome Finish(QProcess& program, int ms = 30000) {
         Outcome outcome;
-        if (!program.waitForFinished(30000) || program.exitStatus() != QProcess::NormalExit)
+        if (!program.waitForFinished(ms) || program.exitStatus() != QProcess::NormalExit)
             return outcome;
         outcome.status = program.exitCode();
         outcome.out = QString::fromLocal8Bit(program.readAllStandardOutput())
@@ -75,7 +102,49 @@ struct Site {
         outcome.err = QString::fromLocal8Bit(program.readAllStandardError());
         return outcome;
     }
+    Outcome Run(const QStringList& args, const QStringList& unset = {}) {
+        return Finish(*Start(args, unset));
+    }
 };
+
+// Lets the ordinary user of Site::Start open the detector's terminal, as a
+// member of the dialout group could.
+bool OpenToEveryone(const SimProcess& sim) {
+    const QString device = QFileInfo(sim.LinkPath()).symLinkTarget();
+    return !device.isEmpty() && QFile::setPermissions(device, QFileDevice::Permissions(0x6666));
+}
+
+// A received frame of `type` with `payload`, as a trace line shows its bytes.
+QString FrameHex(int type, const QByteArray& payload) {
+    QByteArray frame("\x02\x00", 2);
+    frame += char(payload.size());
+    frame += char(type);
+    frame += payload;
+    int sum = 0;
+    for (char c : payload)
+        sum += quint8(c);
+    frame += char((256 - sum % 256) % 256);
+    frame += '\x03';
+    return QString::fromLatin1(frame.toHex(' ').toUpper());
+}
+
+// The direction and kind of each line of a trace, without times or bytes.
+QStringList TraceKinds(const QByteArray& trace) {
+    QStringList kinds;
+    for (const QByteArray& line : trace.split('\n')) {
+        const QList<QByteArray> fields = line.split('\t');
+        if (fields.size() == 4)
+            kinds << QString::fromLatin1(fields[1] + ' ' + fields[2]);
+    }
+    return kinds;
+}
+
+QString PdfText(const QString& path) {
+    QProcess text;
+    text.start("pdftotext", {"-layout", path, "-"});
+    return text.waitForFinished(30000) ? QString::fromUtf8(text.readAllStandardOutput())
+                                       : QString();
+}
 
 // `record` with the MW threshold and Out #1's Time AND changed.
 QByteArray Changed(QByteArray record, int mwThreshold, int timeAndMs) {
@@ -114,7 +183,7 @@ private slots:
         Outcome diff = site.Run({"--port", port, "--diff", "site.bin"});
         QCOMPARE(diff.status, 1);
         QCOMPARE(diff.out,
-                 (QStringList{QStringLiteral("%1: MW threshold: detector %2, file 450")
+                 (QStringList{QStringLiteral("%1: Radar threshold: detector %2, file 450")
                                   .arg(port)
                                   .arg(factory->Mw.TRange),
                               QStringLiteral("%1: Out #1 Time AND: detector %2 sec., file 5 sec.")
@@ -166,10 +235,19 @@ private slots:
         Outcome odd = site.Run({"--port", port, "--apply", "odd.bin", "--store"});
         QCOMPARE(odd.status, 4);
         QVERIFY(odd.out.isEmpty());
-        QVERIFY2(odd.err.contains("odd.bin: MW threshold 600 (the control takes 10 to 500)") &&
+        QVERIFY2(odd.err.contains("odd.bin: Radar threshold 600 (the control takes 10 to 500)") &&
                      odd.err.contains("odd.bin: Out #1 Time AND 2500 ms") &&
                      odd.err.contains("nothing was written"),
                  qPrintable(odd.err));
+
+        QByteArray one = held;
+        one[0] = char(600 >> 8);
+        one[1] = char(600 & 0xFF);
+        QVERIFY(WriteAll(site.Path("one.bin"), one));
+        Outcome single = site.Run({"--port", port, "--apply", "one.bin"});
+        QCOMPARE(single.status, 4);
+        QVERIFY2(single.err.contains("would change 1 setting; nothing was written"),
+                 qPrintable(single.err));
 
         QCOMPARE(site.Run({"--port", port, "--apply", "missing.bin"}).status, 4);
         QTest::qWait(200);
@@ -260,6 +338,241 @@ private slots:
             site.Run({"--port", site.Path("none/ttyVD0"), "--report", "old.pdf", "--seconds", "1"});
         QCOMPARE(missing.status, 3);
         QCOMPARE(ReadAll(site.Path("old.pdf")), QByteArray("the earlier report"));
+    }
+
+    // A store whose read-back differs from the file: the line says that the
+    // store went out and that the detector runs what was read back. Played
+    // back from a recording whose last configuration differs.
+    void storeThatReadsBackOtherwiseIsTold() {
+        Site site;
+        QVERIFY(site.Prepare());
+        SimProcess* sim = site.Detector("a");
+        QVERIFY(sim);
+        QCOMPARE(site.Run({"--port", sim->LinkPath(), "--read", "held.bin", "--trace", "read.txt"})
+                     .status,
+                 0);
+        QString exchange;
+        for (const QString& line : QString::fromLatin1(ReadAll(site.Path("read.txt"))).split('\n'))
+            if (line.contains("\trequest 09\t") || line.contains("\treport 9\t"))
+                exchange += line + '\n';
+        const QStringList fields = exchange.split('\n')[1].split('\t');
+        QCOMPARE(fields.size(), 4);
+        QByteArray payload = QByteArray::fromHex(fields[3].toLatin1()).mid(4, 40);
+        payload[1] = char(payload[1] + 1); // the Radar threshold, one more
+        QString changed = exchange;
+        changed.replace(fields[3], FrameHex(9, payload));
+        QVERIFY(WriteAll(site.Path("changed.txt"), (exchange + exchange + changed).toLatin1()));
+        SimProcess* replay = site.Detector("b", {"--replay", site.Path("changed.txt")}, false);
+        QVERIFY(replay);
+
+        Outcome stored = site.Run({"--port", replay->LinkPath(), "--apply", "held.bin", "--store"});
+        QCOMPARE(stored.status, 1);
+        QCOMPARE(stored.out.size(), 2);
+        QVERIFY2(stored.out[0].startsWith(replay->LinkPath() + ": Radar threshold: detector "),
+                 qPrintable(stored.out[0]));
+        QCOMPARE(stored.out[1], replay->LinkPath() +
+                                    ": differs after writing and storing (1 setting): the store "
+                                    "was sent; the detector runs the settings read back");
+        QVERIFY(replay->WaitFor("store to flash asked"));
+    }
+
+    // Ctrl+C, SIGTERM and SIGHUP: the exchange on the line ends, the port is
+    // closed (its exclusive mode cleared, so the same ordinary user opens it
+    // again at once), the line says what the detector runs, and the program
+    // ends within 2 s with 128 + the signal.
+    void signalsStopThePortJobsInOrder() {
+        Site site;
+        QVERIFY(site.Prepare());
+        // Slow answers, so that a signal surely comes during a run.
+        SimProcess* sim = site.Detector("a", {"--reaction-ms", "300"});
+        QVERIFY(sim);
+        site.ordinaryUser = true;
+        const QString port = sim->LinkPath();
+        if (::geteuid() == 0) {
+            // Refused at first: the system's reason and the hint are two
+            // sentences on the one line.
+            Outcome refused = site.Run({"--port", port, "--read", "held.bin"});
+            QCOMPARE(refused.status, 3);
+            QVERIFY2(refused.out.size() == 1 &&
+                         refused.out[0].startsWith(port +
+                                                   ": failed: Permission denied. You need "
+                                                   "access to the serial device " +
+                                                   port),
+                     qPrintable(refused.out.join('\n')));
+            QVERIFY(QFile::remove(site.Path("LogError.txt")));
+        }
+        QVERIFY(OpenToEveryone(*sim));
+        Outcome read = site.Run({"--port", port, "--read", "held.bin", "--timeout", "500"});
+        QCOMPARE(read.status, 0);
+        QVERIFY(
+            WriteAll(site.Path("site.bin"), Changed(ReadAll(site.Path("held.bin")), 450, 5000)));
+        QVERIFY(sim->WaitFor("the tool closed the port"));
+
+        const auto interrupt = [&](const QStringList& args, const QString& after, int signal) {
+            std::unique_ptr<QProcess> program = site.Start(args + QStringList{"--timeout", "500"});
+            Outcome outcome;
+            if (!program->waitForStarted(5000) || !sim->WaitFor(after, 5000))
+                return outcome;
+            QElapsedTimer stopping;
+            stopping.start();
+            ::kill(static_cast<pid_t>(program->processId()), signal);
+            outcome = Site::Finish(*program, 5000);
+            if (stopping.elapsed() > 2000)
+                outcome.status = -2;
+            sim->WaitFor("the tool closed the port");
+            return outcome;
+        };
+
+        // After the write, before the store: the detector runs the file's
+        // settings until its next power cycle, and the user is told.
+        Outcome apply = interrupt({"--port", port, "--apply", "site.bin", "--store"},
+                                  "configuration written", SIGINT);
+        QCOMPARE(apply.status, 130);
+        QCOMPARE(apply.out, QStringList{port + ": interrupted after writing: the detector runs "
+                                               "the file's settings, not stored"});
+        QCOMPARE(sim->CountUnread("configuration stored"), 0);
+
+        Outcome report = interrupt({"--port", port, "--report", "site.pdf", "--seconds", "20"},
+                                   "the tool opened the port", SIGTERM);
+        QCOMPARE(report.status, 143);
+        QCOMPARE(report.out, QStringList{port + ": interrupted, nothing written"});
+        QVERIFY(!QFile::exists(site.Path("site.pdf")));
+
+        // During the first read: the write that would have come is not sent.
+        Outcome hangUp =
+            interrupt({"--port", port, "--apply", "site.bin"}, "the tool opened the port", SIGHUP);
+        QCOMPARE(hangUp.status, 129);
+        QCOMPARE(hangUp.out, QStringList{port + ": interrupted, nothing written"});
+        QCOMPARE(sim->CountUnread("configuration written"), 0);
+
+        // The same user opens the port again; an interruption is no link
+        // failure to log.
+        Outcome next = site.Run({"--port", port, "--diff", "site.bin", "--timeout", "500"});
+        QCOMPARE(next.status, 0);
+        QCOMPARE(next.out, QStringList{port + ": equal"});
+        QVERIFY(!QFile::exists(site.Path("LogError.txt")));
+    }
+
+    // A detector that answers the live-status request with report 7 or type
+    // 11 (played back from a recording) and never answers the event-log
+    // request still gets its report, which says what it could not read.
+    void reportTakesEveryAcceptedAnswer() {
+        Site site;
+        QVERIFY(site.Prepare());
+        SimProcess* sim = site.Detector("a");
+        QVERIFY(sim);
+        QCOMPARE(site.Run({"--port", sim->LinkPath(), "--read", "held.bin", "--trace", "read.txt"})
+                     .status,
+                 0);
+        QString trace;
+        for (const QString& line : QString::fromLatin1(ReadAll(site.Path("read.txt"))).split('\n'))
+            if (line.contains("\trequest 09\t") || line.contains("\treport 9\t"))
+                trace += line + '\n';
+        const QString time = trace.left(23);
+        const QString ask = time + "\ttx\trequest 08\t02 00 01 08 F8 03\n";
+        const QByteArray pwm = QByteArray::fromHex("8000401F") + QByteArray(54, 0);
+        trace += ask + time + "\trx\treport 7\t" + FrameHex(7, pwm) + '\n';
+        trace += ask + time + "\trx\treport 11\t" + FrameHex(11, QByteArray(58, 0x11)) + '\n';
+        QVERIFY(WriteAll(site.Path("type7.txt"), trace.toLatin1()));
+        SimProcess* replay =
+            site.Detector("b", {"--replay", site.Path("type7.txt"), "--loop"}, false);
+        QVERIFY(replay);
+
+        Outcome report =
+            site.Run({"--port", replay->LinkPath(), "--report", "site.pdf", "--seconds", "2"});
+        QCOMPARE(report.status, 0);
+        QCOMPARE(report.out, QStringList{replay->LinkPath() + ": report written to site.pdf"});
+        QVERIFY(ReadAll(site.Path("site.pdf")).startsWith("%PDF-"));
+        if (!QStandardPaths::findExecutable("pdftotext").isEmpty()) {
+            const QString words = PdfText(site.Path("site.pdf"));
+            QVERIFY2(words.contains("No live status was received.") &&
+                         words.contains("The event log could not be read: Error Time Out") &&
+                         words.contains(QRegularExpression("PIR UP\\(.*\\)\\s+\\w+\\s+"
+                                                           "configuration")),
+                     qPrintable(words));
+        }
+    }
+
+    // A session recorded at line speed and played back at once gives the
+    // tool the same frames: the 226-byte event log (118 ms on the line) is
+    // there within the default 90 ms time-out.
+    void replayGivesTheRecordedFrames() {
+        Site site;
+        QVERIFY(site.Prepare());
+        SimProcess* sim = site.Detector("a");
+        QVERIFY(sim);
+        QCOMPARE(site.Run({"--port", sim->LinkPath(), "--report", "site.pdf", "--seconds", "1",
+                           "--trace", "site.txt"})
+                     .status,
+                 0);
+        const QStringList recorded = TraceKinds(ReadAll(site.Path("site.txt")));
+        QVERIFY2(recorded.size() > 8 && recorded[3] == "rx report 12",
+                 qPrintable(recorded.join(',')));
+
+        SimProcess* replay =
+            site.Detector("b", {"--replay", site.Path("site.txt"), "--loop"}, false);
+        QVERIFY(replay);
+        QCOMPARE(site.Run({"--port", replay->LinkPath(), "--report", "again.pdf", "--seconds", "1",
+                           "--trace", "again.txt"})
+                     .status,
+                 0);
+        const QStringList replayed = TraceKinds(ReadAll(site.Path("again.txt")));
+        QVERIFY(replayed.size() > 8);
+        QCOMPARE(replayed.mid(0, 8), recorded.mid(0, 8));
+    }
+
+    // Command lines that cannot be meant are told as usage errors before any
+    // port is touched; a port that is no terminal is named as such.
+    void oddCommandLinesAreToldFirst() {
+        Site site;
+        QVERIFY(site.Prepare());
+        SimProcess* sim = site.Detector("a");
+        QVERIFY(sim);
+        const QString port = sim->LinkPath();
+        QVERIFY(site.Run({"--port", port, "--read", "held.bin"}).status == 0);
+        QVERIFY(sim->WaitFor("the tool closed the port"));
+
+        Outcome empty = site.Run({"--port", "", "--read", "x.bin"});
+        QCOMPARE(empty.status, 2);
+        QVERIFY2(empty.err.startsWith("--port needs a name"), qPrintable(empty.err));
+        QVERIFY(!QFile::exists(site.Path("LogError.txt")));
+
+        const QString sameDevice = QFileInfo(port).symLinkTarget();
+        const QString dotted = site.Path("a/./ttyVD0");
+        for (const QString& other : {dotted, sameDevice}) {
+            Outcome twice = site.Run({"--port", port, "--port", other, "--diff", "held.bin"});
+            QCOMPARE(twice.status, 2);
+            QVERIFY2(twice.err.contains("are one port"), qPrintable(twice.err));
+        }
+        Outcome noStore = site.Run({"--port", port, "--store"});
+        QCOMPARE(noStore.status, 2);
+        QVERIFY2(noStore.err.startsWith("--store goes with --apply."), qPrintable(noStore.err));
+
+        Outcome trace = site.Run({"--port", port, "--diff", "held.bin", "--trace", "none/t.txt"});
+        QCOMPARE(trace.status, 4);
+        QVERIFY2(trace.err.startsWith("detector-config: Cannot open the trace file"),
+                 qPrintable(trace.err));
+
+        Outcome window = site.Run({"--port", port});
+        QCOMPARE(window.status, 2);
+        QCOMPARE(window.err, QString("detector-config: no display; the window needs one. Without "
+                                     "a window use --apply, --diff, --read or --report\n"));
+        QTest::qWait(200);
+        QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
+
+        QVERIFY(WriteAll(site.Path("plain"), "not a port"));
+        for (const QString& notPort : {site.Path("plain"), QString("/dev/null")}) {
+            Outcome refused = site.Run({"--port", notPort, "--read", "x.bin"});
+            QCOMPARE(refused.status, 3);
+            QCOMPARE(refused.out,
+                     QStringList{notPort + ": failed: " + notPort + " is not a serial port."});
+        }
+
+        // Over SSH or from cron: only the program's own lines.
+        Outcome quiet = site.Run({"--port", port, "--report", "site.pdf", "--seconds", "1"},
+                                 {"XDG_RUNTIME_DIR"});
+        QCOMPARE(quiet.status, 0);
+        QCOMPARE(quiet.err, QString());
     }
 };
 

@@ -58,7 +58,8 @@ ReportFacts KnownFacts(bool withEventLog) {
     StatusPayload status;
     status.BE16(At::MwLevel, 333).BE16(At::Pir1Level, 444).BE16(At::Pir2Level, 222);
     status.BE16(At::Temperature, -7).Byte(At::AccX, 0x80).Byte(At::AccY, 12).Byte(At::AccZ, 0xFD);
-    status.DetectFlags(0x00, 0x08).DeviceFlags(0x02, 0x00); // tamper, Out #2
+    // Tamper, Out #2, and the high PIR's noise reduction switched on.
+    status.DetectFlags(0x00, 0x08).DeviceFlags(0x12, 0x00);
     ReportFacts::Live live;
     std::copy(status.Bytes.begin(), status.Bytes.end(), live.Status.Bytes.begin());
     f.LastStatus = live;
@@ -113,7 +114,18 @@ private slots:
         QVERIFY(HasRow(text, {"Enable Mw", "on"}));
         QVERIFY(HasRow(text, {"Enable Pir High above", "off"}));
         QVERIFY(HasRow(text, {"Led ON", "on"}));
-        QVERIFY(HasRow(text, {"PIR UP(Auto change N.R.)", "off"}));
+        // The PIR boxes follow the live status, as the window's do; the
+        // rows say where their state comes from.
+        QVERIFY(HasRow(text, {"PIR UP(Auto change N.R.)", "on", "last live status"}));
+        QVERIFY(HasRow(text, {"PIR DOWN(Auto change N.R.)", "off", "last live status"}));
+        QVERIFY(HasRow(text, {"Mw noise reduction", "off", "configuration"}));
+        // Each heading once, also one that a table took to the next page.
+        for (const char* heading :
+             {"Configuration", "Live readings", "Event log", "Signal graph"}) {
+            const QRegularExpression line(QStringLiteral("^\\f?%1( *$|  )").arg(heading),
+                                          QRegularExpression::MultilineOption);
+            QVERIFY2(text.count(line) == 1, heading);
+        }
         // Outputs: a code past the last item reads as the last, seconds are
         // rounded half to even and held in the bar's range.
         QVERIFY(HasRow(text, {"Out #1", "on", "OR", "MW, A. Pir", "NO", "8 sec."}));

@@ -68,15 +68,18 @@ void Replayer::Play(std::uint8_t code, Reaction& reaction) {
     }
     const RecordedAnswer& recorded = answers[next++];
 
-    // The recorded wait ends when the tool has read the last byte, so a
-    // paced answer starts one answer's line time earlier; never before the
-    // request itself could have crossed the line.
-    const std::int64_t gapNs = realTiming_ ? ByteTimeNs : 0;
+    // The recorded wait ends when the tool had read the last byte; the first
+    // one arrived an answer's line time (at 19200 baud) earlier, and from then
+    // on the answer is there: paced at line speed with real timing, whole at
+    // once without. Sent at the recorded end instead, an answer longer than
+    // the tool's time-out (the 226-byte event log, 118 ms on the line) would
+    // always come late and be taken for the answer to the next request. Never
+    // before the request itself could have crossed the line.
     const std::int64_t earliestNs = realTiming_ ? Command::RequestLength * ByteTimeNs : 0;
-    const auto lineNs = static_cast<std::int64_t>(recorded.bytes.size()) * gapNs;
+    const auto lineNs = static_cast<std::int64_t>(recorded.bytes.size()) * ByteTimeNs;
     Answer answer;
     answer.bytes = recorded.bytes;
-    answer.gapNs = gapNs;
+    answer.gapNs = realTiming_ ? ByteTimeNs : 0;
     // What arrived before the tool gave up waiting goes out at once: sent at
     // the recorded end of the wait, it would come after the tool's time-out
     // and be thrown away before the next request.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -96,6 +97,38 @@ std::vector<std::string_view> Fields(std::string_view line) {
     }
 }
 
+// The longest a receive can take: the longest answer with every byte coming
+// just within the largest time-out (500 ms per wait). A longer wait between
+// a request and its receive is the clock being set.
+constexpr std::int64_t LargestTimeoutMs = 500;
+constexpr std::int64_t LongestReceiveMs =
+    (Command::ReportLengths[4] + 1) * LargestTimeoutMs + Command::RequestLength;
+// Beyond this a wait in nanoseconds no longer fits 64 bits.
+constexpr std::int64_t MaxDelayMs = std::numeric_limits<std::int64_t>::max() / 1'000'000;
+
+// The usual wait of each kind, for the answers recorded across a clock
+// step: the median of that kind's other waits, else the line time of its
+// answer.
+void ReplaceClockSteps(Recording& recording) {
+    for (auto& [code, answers] : recording.answers) {
+        std::vector<std::int64_t> waits;
+        for (const RecordedAnswer& a : answers)
+            if (!a.clockStep && a.wholeFrame)
+                waits.push_back(a.delayMs);
+        std::int64_t usual = 0;
+        if (!waits.empty()) {
+            std::nth_element(waits.begin(), waits.begin() + waits.size() / 2, waits.end());
+            usual = waits[waits.size() / 2];
+        } else {
+            const std::int64_t bytes = Command::RequestLength + Command::ExpectedLengthFor(code);
+            usual = (bytes * 10 * 1000 + 19200 - 1) / 19200;
+        }
+        for (RecordedAnswer& a : answers)
+            if (a.clockStep)
+                a.delayMs = usual;
+    }
+}
+
 // Pairs each receive with the request before it while lines come in.
 class TraceReader {
 public:
@@ -164,10 +197,23 @@ std::string TraceReader::Received(std::string_view what, std::vector<std::uint8_
     const std::size_t expected = Command::ExpectedLengthFor(request_->code);
     RecordedAnswer answer;
     answer.line = number;
-    // A clock set back (summer time ending) must not make a negative wait.
-    answer.delayMs = std::max<std::int64_t>(0, timeMs - request_->timeMs);
+    const std::int64_t delayMs = timeMs - request_->timeMs;
+    if (delayMs > MaxDelayMs || delayMs < -MaxDelayMs)
+        return "a wait of " + std::to_string(delayMs) + " ms cannot be replayed";
+    // A clock set forward or back (summer time, an NTP correction) between a
+    // request and its receive is no wait the detector made: the replay uses
+    // the usual wait of that kind instead.
+    answer.clockStep = delayMs < 0 || delayMs > LongestReceiveMs;
+    answer.delayMs = answer.clockStep ? 0 : delayMs;
+    // The tool's own classing must give what the line says, or the replay
+    // would feed the tool something it never read.
+    Command::ReceiveFrame frame{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), frame.size()), frame.begin());
+    const Command::FrameClass frameClass = Command::ClassifyFrame(
+        frame, static_cast<int>(bytes.size()), static_cast<int>(expected), 0);
     if (const auto type = NumberBetween(what, "report ", "")) {
-        if (bytes.size() != expected || bytes[3] != *type)
+        if (bytes.size() != expected || bytes[3] != *type ||
+            frameClass != Command::FrameClass::Accepted)
             return std::string(what) + " does not match its bytes or its request";
         answer.wholeFrame = true;
         ++recording_.reports;
@@ -175,6 +221,8 @@ std::string TraceReader::Received(std::string_view what, std::vector<std::uint8_
         if (bytes.size() != expected)
             return "a malformed answer of " + std::to_string(bytes.size()) +
                    " bytes to a request that reads " + std::to_string(expected);
+        if (frameClass != Command::FrameClass::Malformed)
+            return "the bytes of a malformed answer are not malformed";
         answer.wholeFrame = true;
     } else if (const auto count = NumberBetween(what, "no answer (", " bytes)")) {
         if (bytes.size() != static_cast<std::size_t>(*count) || bytes.size() > expected)
@@ -225,6 +273,7 @@ std::optional<Recording> ParseTrace(std::istream& in, TraceProblem& problem) {
         }
     }
     Recording& recording = reader.Result();
+    ReplaceClockSteps(recording);
     if (recording.reports == 0) {
         problem = {0, "no report in its " + std::to_string(number) + " lines"};
         return std::nullopt;

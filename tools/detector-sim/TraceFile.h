@@ -17,6 +17,9 @@ namespace sim {
 struct RecordedAnswer {
     std::vector<std::uint8_t> bytes;
     std::int64_t delayMs = 0; // from the request to the end of the receive
+    // The clock was set between the request and its receive; `delayMs` is
+    // then the usual wait of that kind of answer.
+    bool clockStep = false;
     // A whole frame: a report or a malformed one. Otherwise the receive gave
     // up waiting ("no answer") and `bytes` is what had arrived by then.
     bool wholeFrame = false;

@@ -127,6 +127,14 @@ private slots:
                                        << "09 F8" << 1 << "not that request";
         QTest::newRow("no answer count") << 12 << "(12 bytes)"
                                          << "(13 bytes)" << 12 << "does not match";
+        // What a line says it is must be what the tool makes of its bytes.
+        QTest::newRow("damaged report") << 10 << "malformed"
+                                        << "report 8" << 10 << "does not match";
+        QTest::newRow("sound malformed") << 4 << "report 8"
+                                         << "malformed" << 4 << "not malformed";
+        QTest::newRow("wait beyond any clock")
+            << 4 << "2026-12-09 14:03:07.089"
+            << "9999-12-31 14:03:07.089" << 4 << "cannot be replayed";
     }
     void damagedTraceIsRefusedAtItsLine() {
         QFETCH(int, line);
@@ -177,7 +185,9 @@ private slots:
         std::vector<std::string> log;
         std::int64_t delayNs = -1;
         QCOMPARE(Send(replayer, Request(0x08), &log, &delayNs), Live1);
-        QCOMPARE(delayNs, 39'000'000); // as recorded between request and receive
+        // There from the time its first byte came on site: the recorded end
+        // of the receive less the answer's line time.
+        QCOMPARE(delayNs, 39'000'000 - 64 * ByteTimeNs);
         // A write changes nothing that is replayed, and is said to.
         Command::ConfigWriteFrame frame{};
         Command::WrapConfigWrite(frame, Bytes(40, 0).data());
@@ -211,6 +221,27 @@ private slots:
         // At line speed the last byte is due when the recording read it.
         QCOMPARE(delayNs, 39'000'000 - 64 * ByteTimeNs);
         QVERIFY(Send(looping, Request(0x0C)).empty());
+    }
+
+    // A clock set forward (summer time starting) or back between a request
+    // and its receive holds nothing up: that answer comes after the usual
+    // wait of its kind.
+    void clockStepsAreUsualWaits() {
+        const std::string text = Line("07.000", "tx", "request 08", Request(0x08)) +
+                                 Line("07.039", "rx", "report 8", Live1) +
+                                 Line("07.050", "tx", "request 08", Request(0x08)) +
+                                 "2026-12-09 15:03:07.089\trx\treport 8\t" + Hex(Live2) + '\n' +
+                                 "2026-12-09 15:03:07.100\ttx\trequest 08\t" + Hex(Request(0x08)) +
+                                 '\n' + Line("07.150", "rx", "report 8", Live1);
+        TraceProblem problem;
+        std::optional<Recording> recording = Parse(text, problem);
+        QVERIFY2(recording, problem.why.c_str());
+        Replayer replayer(*recording, "trace.txt", false, false);
+        for (const Bytes& expected : {Live1, Live2, Live1}) {
+            std::int64_t delayNs = -1;
+            QCOMPARE(Send(replayer, Request(0x08), nullptr, &delayNs), expected);
+            QCOMPARE(delayNs, 39'000'000 - 64 * ByteTimeNs);
+        }
     }
 
     void replayTakesNoSceneOptions() {
