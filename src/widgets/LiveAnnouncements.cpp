@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 const char* const LiveProperty = "liveReadout";
@@ -33,6 +35,10 @@ class Limit {
 public:
     int intervalMs = 1000;
 
+    Limit() {
+        QObject::connect(&m_tick, &QTimer::timeout, [this] { TellDue(); });
+    }
+
     void Handle(QAccessibleEvent* event) {
         if (!Limited(*event)) {
             Forward(event);
@@ -40,38 +46,53 @@ public:
         }
         QObject* object = event->object();
         Entry& entry = m_entries[object];
+        entry.object = object;
         if (!entry.last.isValid() || entry.last.elapsed() >= intervalMs) {
             entry.last.start();
             entry.pending = QAccessible::InvalidEvent;
             Forward(event);
             return;
         }
-        // The latest change of the interval is told when it is over.
-        if (entry.pending == QAccessible::InvalidEvent)
-            QTimer::singleShot(intervalMs - entry.last.elapsed(),
-                               [this, target = QPointer<QObject>(object)] { Flush(target); });
+        // The latest change of the interval is told once it is over. One
+        // timer serves every readout: a wake-up per readout would cost more
+        // than the announcements saved.
         entry.pending = event->type();
+        if (!m_tick.isActive())
+            m_tick.start(std::max(1, intervalMs / 4));
     }
 
 private:
     struct Entry {
+        QPointer<QObject> object;
         QElapsedTimer last;
         QAccessible::Event pending = QAccessible::InvalidEvent;
     };
 
-    void Flush(const QPointer<QObject>& object) {
-        const auto it = m_entries.find(object.data());
-        if (it == m_entries.end())
-            return;
-        const QAccessible::Event type = it->pending;
-        it->pending = QAccessible::InvalidEvent;
-        if (!object) {
-            m_entries.erase(it);
-            return;
+    void TellDue() {
+        bool waiting = false;
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            Entry& entry = *it;
+            if (!entry.object) {
+                it = m_entries.erase(it);
+                continue;
+            }
+            if (entry.pending != QAccessible::InvalidEvent) {
+                if (entry.last.elapsed() >= intervalMs)
+                    Tell(entry);
+                else
+                    waiting = true;
+            }
+            ++it;
         }
-        if (type == QAccessible::InvalidEvent)
-            return;
-        it->last.start();
+        if (!waiting)
+            m_tick.stop();
+    }
+
+    void Tell(Entry& entry) {
+        const QAccessible::Event type = entry.pending;
+        entry.pending = QAccessible::InvalidEvent;
+        entry.last.start();
+        QObject* object = entry.object;
         if (type == QAccessible::ValueChanged) {
             QAccessibleInterface* face = QAccessible::queryAccessibleInterface(object);
             QAccessibleValueInterface* value = face ? face->valueInterface() : nullptr;
@@ -87,6 +108,7 @@ private:
     static void Forward(QAccessibleEvent* event);
 
     QHash<QObject*, Entry> m_entries;
+    QTimer m_tick;
 };
 
 Limit* g_limit = nullptr;
