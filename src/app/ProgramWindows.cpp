@@ -3,6 +3,7 @@
 #include "FindControl.h"
 #include "FrameTrace.h"
 #include "LinkController.h"
+#include "LiveAnnouncements.h"
 #include "PanelStatusBar.h"
 #include "SiteBookWindow.h"
 #include "Subsystems.h"
@@ -21,6 +22,7 @@ ProgramWindows::~ProgramWindows() {
 }
 
 ProgramWindows CreateProgramWindows(TMainForm::Wiring wiring, TFormCom::PortLister lister) {
+    InstallLiveAnnouncementLimit();
     ProgramWindows windows;
     windows.mainForm = std::make_unique<TMainForm>(wiring);
     TMainForm* form = windows.mainForm.get();

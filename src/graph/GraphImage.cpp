@@ -3,6 +3,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 GraphImage::GraphImage(QWidget* parent) : QWidget(parent) {
     // The image covers the whole widget: no background erase is needed.
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -14,8 +16,15 @@ void GraphImage::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     const QRect exposed = event->rect();
     const QRect picture = exposed.intersected(m_image.rect());
-    if (!picture.isEmpty())
-        painter.drawImage(picture.topLeft(), m_image, picture);
+    // In bands: the raster engine hands a copy of more than about a hundred
+    // rows to its thread pool, and waking those threads for the few columns
+    // a status changes costs more than the copy.
+    constexpr int Band = 64;
+    for (int top = picture.top(); top <= picture.bottom(); top += Band) {
+        const QRect band(picture.left(), top, picture.width(),
+                         std::min(Band, picture.bottom() - top + 1));
+        painter.drawImage(band.topLeft(), m_image, band);
+    }
     const QRegion uncovered = QRegion(exposed).subtracted(QRegion(picture));
     for (const QRect& rest : uncovered)
         painter.fillRect(rest, Qt::black);

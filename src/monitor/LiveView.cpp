@@ -6,6 +6,7 @@
 #include "GraphDrawing.h"
 #include "GraphFeed.h"
 #include "GraphImage.h"
+#include "LiveAnnouncements.h"
 #include "NoiseReductionMode.h"
 #include "NumberText.h"
 #include "Shape.h"
@@ -69,6 +70,10 @@ LiveView::LiveView(QWidget* form, TGraphics& graph, const DetectorConfig& config
     m_accBar = {FindControl<QProgressBar>(form, "ProgressBar_acc_X"),
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Y"),
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Z")};
+    // Their texts change with nearly every status; bars are live readouts anyway.
+    MarkLiveReadout(m_temperatureText);
+    for (QLabel* text : m_accText)
+        MarkLiveReadout(text);
 }
 
 LiveView::~LiveView() = default;

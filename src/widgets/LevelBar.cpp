@@ -1,10 +1,23 @@
 #include "LevelBar.h"
 
 #include <QEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionProgressBar>
 
+#include <algorithm>
 #include <cstdlib>
+
+LevelBar::LevelBar(QWidget* parent) : QProgressBar(parent) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool LevelBar::event(QEvent* event) {
+    const bool handled = QProgressBar::event(event);
+    Backdrop::KeepOpaque(*this, *event);
+    return handled;
+}
 
 void LevelBar::SetLevel(int value) {
     if (value == this->value())
@@ -15,7 +28,33 @@ void LevelBar::SetLevel(int value) {
     }
     setUpdatesEnabled(false);
     setValue(value);
-    setUpdatesEnabled(true); // asks for the bar to be drawn with the next paint pass
+    // Enabled again without the update of the whole bar that
+    // setUpdatesEnabled(true) asks for: only the rows between the fill's end
+    // as painted and as it is now change.
+    setAttribute(Qt::WA_ForceUpdatesDisabled, false);
+    setAttribute(Qt::WA_UpdatesDisabled, false);
+    update(m_painted ? ChangedArea(m_paintedLevel, value) : rect());
+}
+
+// A vertical bar fills from the bottom; its fill looks the same along its
+// length (the shading runs across the bar), so a move of its end changes the
+// rows around the old and the new end and nothing else. The margin holds the
+// rounded end and its edge lines. A full bar is drawn over the groove's
+// ends, so a bar that becomes or leaves full, and any other bar, is drawn
+// whole.
+QRect LevelBar::ChangedArea(int from, int to) const {
+    const long long steps = static_cast<long long>(maximum()) - minimum();
+    if (isTextVisible() || orientation() != Qt::Vertical || invertedAppearance() || steps <= 0 ||
+        from == maximum() || to == maximum() || from == minimum() || to == minimum())
+        return rect();
+    const auto row = [&](int level) {
+        return height() - 1 -
+               static_cast<int>((static_cast<long long>(level) - minimum()) * height() / steps);
+    };
+    constexpr int Margin = 6;
+    const int top = std::min(row(from), row(to)) - Margin;
+    const int bottom = std::max(row(from), row(to)) + Margin;
+    return QRect(0, top, width(), bottom - top + 1).intersected(rect());
 }
 
 // QProgressBar's own rule: the ends of the range, a text that shows the
@@ -54,6 +93,11 @@ bool LevelBar::MustBeSeen(int value) {
 void LevelBar::paintEvent(QPaintEvent* event) {
     m_paintedLevel = value();
     m_painted = true;
+    {
+        QPainter painter(this);
+        painter.setCompositionMode(QPainter::CompositionMode_Source);
+        m_backdrop.Draw(painter, *this, event->rect());
+    }
     QProgressBar::paintEvent(event);
 }
 

@@ -2,6 +2,8 @@
 
 #include "GreyedColour.h"
 
+#include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QStyleOptionSlider>
 #include <QStylePainter>
@@ -13,6 +15,13 @@ TrackBar::TrackBar(QWidget* parent) : QSlider(Qt::Vertical, parent) {
     setInvertedAppearance(true);
     setInvertedControls(true);
     setTickPosition(QSlider::TicksLeft);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+bool TrackBar::event(QEvent* event) {
+    const bool handled = QSlider::event(event);
+    Backdrop::KeepOpaque(*this, *event);
+    return handled;
 }
 
 void TrackBar::setSelStart(int position) {
@@ -88,15 +97,36 @@ const TrackBar::Scale& TrackBar::CurrentScale() const {
     return m_scale;
 }
 
-void TrackBar::paintEvent(QPaintEvent*) {
-    QStylePainter painter(this);
-    QStyleOptionSlider opt;
-    initStyleOption(&opt);
+const QPixmap& TrackBar::Base(const QStyleOptionSlider& opt) {
+    const BaseLook look{opt.rect,
+                        static_cast<int>(opt.state),
+                        opt.palette.cacheKey(),
+                        opt.minimum,
+                        opt.maximum,
+                        opt.tickInterval,
+                        opt.pageStep,
+                        opt.singleStep,
+                        static_cast<int>(opt.tickPosition),
+                        opt.upsideDown};
+    const qreal ratio = devicePixelRatioF();
+    if (!m_backdrop.Refresh(*this) && !m_base.isNull() && look == m_baseLook &&
+        m_base.devicePixelRatio() == ratio)
+        return m_base;
+    m_baseLook = look;
+    m_base = QPixmap((QSizeF(size()) * ratio).toSize());
+    m_base.setDevicePixelRatio(ratio);
+    m_base.fill(Qt::transparent);
+    QPainter painter(&m_base);
+    DrawBase(painter, opt);
+    return m_base;
+}
 
-    // The groove is drawn here rather than by the style: styles fill it from
-    // one end to the thumb in the highlight colour, which would read as a
-    // second band. Then the ticks, the band, and the thumb on top so the band
-    // never hides the thumb the user drags.
+// The groove is drawn here rather than by the style: styles fill it from one
+// end to the thumb in the highlight colour, which would read as a second band.
+void TrackBar::DrawBase(QPainter& painter, const QStyleOptionSlider& opt) {
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    m_backdrop.Draw(painter, *this, rect());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     const QRect groove =
         style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderGroove, this);
     const int width = std::max(4, groove.width() / 2);
@@ -105,13 +135,38 @@ void TrackBar::paintEvent(QPaintEvent*) {
     painter.setBrush(palette().color(QPalette::Base));
     painter.drawRect(channel.adjusted(0, 0, -1, -1));
 
-    opt.subControls = QStyle::SC_SliderTickmarks;
-    painter.drawComplexControl(QStyle::CC_Slider, opt);
+    QStyleOptionSlider ticks = opt;
+    ticks.subControls = QStyle::SC_SliderTickmarks;
+    style()->drawComplexControl(QStyle::CC_Slider, &ticks, &painter, this);
+}
 
-    const QRect band = selectionBandRect();
-    if (!band.isEmpty())
-        painter.fillRect(band, isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette()));
+void TrackBar::paintEvent(QPaintEvent* event) {
+    QStylePainter painter(this);
+    QStyleOptionSlider opt;
+    initStyleOption(&opt);
+    const QRect area = event->rect();
 
-    opt.subControls = QStyle::SC_SliderHandle;
-    painter.drawComplexControl(QStyle::CC_Slider, opt);
+    // The backdrop, groove and ticks, then the band, and the thumb on top so
+    // the band never hides the thumb the user drags.
+    const QPixmap& base = Base(opt);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    Backdrop::DrawPart(painter, base, area.intersected(rect()));
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+
+    // In bands of rows, as the picture beneath: a fill of more rows is
+    // handed to the raster engine's thread pool.
+    const QRect band = selectionBandRect().intersected(area);
+    const QColor colour = isEnabled() ? m_bandColor : GreyedColour(m_bandColor, palette());
+    for (int top = band.top(); top <= band.bottom(); top += Backdrop::BandRows)
+        painter.fillRect(QRect(band.left(), top, band.width(),
+                               std::min(Backdrop::BandRows, band.bottom() - top + 1)),
+                         colour);
+
+    // Most repaints follow the band and lie clear of the thumb.
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &opt, QStyle::SC_SliderHandle, this);
+    if (handle.adjusted(-4, -4, 4, 4).intersects(area)) {
+        opt.subControls = QStyle::SC_SliderHandle;
+        painter.drawComplexControl(QStyle::CC_Slider, opt);
+    }
 }

@@ -9,6 +9,8 @@
 // Run by hand (not part of the test run):
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_poll [--seconds N] [--reaction-ms R]
 //   With --show main,graph,walk the Walk Test window is shown and running too.
+// and on an X server, with or without a screen reader's listener:
+//   tests/e2e/bench-poll-x11.sh [--accessibility] [bench_poll options]
 
 #include "ComSetup.h"
 #include "Command.h"
@@ -20,6 +22,7 @@
 #include "TFormWalkTest.h"
 #include "TGraphics.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -42,11 +45,29 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+double Ms(const timeval& t) {
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3;
+}
+
 double CpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return Ms(usage.ru_utime) + Ms(usage.ru_stime);
+}
+
+// The part spent in the kernel: system calls, and waking and switching.
+double SystemMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return Ms(usage.ru_stime);
+}
+
+// Every sleep and wake-up of any of the program's threads: on a virtual
+// machine each costs several microseconds of CPU time.
+long ContextSwitches() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw + usage.ru_nivcsw;
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -203,6 +224,8 @@ int main(int argc, char** argv) {
     paintCounter.active = true;
     measuring = true;
     const double cpuBefore = CpuMs();
+    const double systemBefore = SystemMs();
+    const long switchesBefore = ContextSwitches();
     QElapsedTimer wall;
     wall.start();
     // The program's own kind of event loop, which waits for events instead
@@ -212,6 +235,8 @@ int main(int argc, char** argv) {
     polling.exec();
     const double elapsedS = static_cast<double>(wall.elapsed()) / 1000.0;
     const double cpuMs = CpuMs() - cpuBefore;
+    const double systemMs = SystemMs() - systemBefore;
+    const long switches = ContextSwitches() - switchesBefore;
     measuring = false;
     paintCounter.active = false;
 
@@ -220,6 +245,9 @@ int main(int argc, char** argv) {
     const double rate = statuses / elapsedS;
     std::printf("platform            %s\n", qPrintable(QGuiApplication::platformName()));
     std::printf("windows shown       %s\n", qPrintable(shown.join(',')));
+    // On X11 with a screen reader (or tests/e2e/bench-poll-x11.sh --accessibility)
+    // listening on the accessibility bus.
+    std::printf("accessibility       %s\n", QAccessible::isActive() ? "bridge on" : "off");
     std::printf("polled              %.1f s, reaction %d ms\n", elapsedS, reactionMs);
     std::printf("live statuses/s     %.2f\n", rate);
     std::printf("other frames        %d (writes, and answers other than a live status)\n",
@@ -229,6 +257,9 @@ int main(int argc, char** argv) {
     std::printf("CPU per status      %.3f ms (%.1f %% of a core)\n",
                 statuses ? cpuMs / statuses : 0.0, 100.0 * cpuMs / (elapsedS * 1000.0));
     std::printf("walk test events    %zu\n", walk.Test().Events().size());
+    std::printf("  of which system   %.3f ms\n", statuses ? systemMs / statuses : 0.0);
+    std::printf("switches per status %.1f (threads put to sleep or woken)\n",
+                statuses ? static_cast<double>(switches) / statuses : 0.0);
     std::printf("longest stall       %.1f ms\n", longestStallMs);
     std::printf("request->answer p50 %.2f ms (the line: %.2f ms)\n", Percentile(exchangeMs, 0.50),
                 lineMs);

@@ -390,6 +390,57 @@ private slots:
         }
     }
 
+    // A status repaints only the widgets whose value it changed, each alone:
+    // a readout that repaints what lies beneath it, or one that repaints on
+    // an unchanged value, costs every status its drawing.
+    void statusRepaintsOnlyWhatChanged() {
+        Fixture f;
+        f.form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.form));
+        const auto status = [](int range, int pir1) {
+            return StatusPayload()
+                .BE16(At::MwRangeLevel, range)
+                .BE16(At::Pir1Level, pir1)
+                .BE16(At::MwLevel, 300)
+                .BE16(At::Temperature, 21)
+                .Byte(At::AccX, 5);
+        };
+        // In the main window only: the graph takes a new column every status.
+        struct Painted : QObject {
+            QWidget* window = nullptr;
+            QStringList names;
+            bool eventFilter(QObject* watched, QEvent* event) override {
+                if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+                    static_cast<QWidget*>(watched)->window() == window)
+                    names << watched->objectName();
+                return false;
+            }
+        } painted;
+        painted.window = &f.form;
+        qApp->installEventFilter(&painted);
+        const auto sorted = [&] {
+            QStringList names = painted.names;
+            names.sort();
+            return names;
+        };
+        // The first status and whatever it brings, until nothing is painted.
+        f.send(status(100, 100));
+        do {
+            painted.names.clear();
+            QTest::qWait(100);
+        } while (!painted.names.isEmpty());
+        // The same status again: nothing in the main window changes.
+        f.send(status(100, 100));
+        QTest::qWait(100);
+        QCOMPARE(sorted(), QStringList());
+        // The range band of one channel and the level of another, each alone.
+        f.send(status(300, 500));
+        QTRY_COMPARE(sorted(), (QStringList{"ProgressBar2", "TrackBar_MW_TRange"}));
+        QTest::qWait(100);
+        QCOMPARE(sorted(), (QStringList{"ProgressBar2", "TrackBar_MW_TRange"}));
+        qApp->removeEventFilter(&painted);
+    }
+
     void narrowerGraphRestartsTheSweep() {
         Fixture f;
         f.graph.show();

@@ -4,15 +4,18 @@
 #include "FindControl.h"
 #include "LevelBar.h"
 #include "LevelBarStyle.h"
+#include "LiveAnnouncements.h"
 #include "PanelStatusBar.h"
 #include "RadioGroup.h"
 #include "Shape.h"
 #include "StringGrid.h"
 #include "TrackBar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -34,6 +37,8 @@ private slots:
     void findControlThrowsOnMissingName();
     void cachedGroupBoxLooksLikeAPlainOne();
     void levelBarIsDrawnWithTheNextPaintPass();
+    void levelBarRepaintedInPartLooksDrawnWhole();
+    void liveReadoutsAnnounceAtMostOncePerInterval();
 };
 
 void TestWidgets::trackBarNotifiesOnlyRealChanges() {
@@ -170,6 +175,7 @@ void TestWidgets::bandRepaintsOnlyWhenItLooksDifferent() {
     QCOMPARE(onPage.paints, 0);
     bar->setSelStart(5000);
     QTRY_COMPARE(onBar.paints, 1);
+    QCOMPARE(onPage.paints, 0);
 }
 
 void TestWidgets::levelBarAtMinimumShowsNoFill() {
@@ -435,6 +441,93 @@ void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
     SetBarPosition(&bar, 0);
     QCOMPARE(count.paints, 1);
     QTRY_COMPARE(count.paints, 2);
+}
+
+// A level bar repaints only the rows around its fill's end; what is shown
+// must be what the bar drawn whole shows, over the group box beneath it.
+void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
+    QWidget window;
+    window.resize(80, 320);
+    auto* box = new CachedGroupBox(QStringLiteral("MW"), &window);
+    box->setGeometry(4, 4, 70, 300);
+    auto* bar = new LevelBar(box);
+    bar->setStyle(new LevelBarStyle(&window));
+    bar->setOrientation(Qt::Vertical);
+    bar->setTextVisible(false);
+    bar->setRange(0, 700);
+    bar->setGeometry(20, 24, 22, 256);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QPoint at = bar->mapTo(&window, QPoint());
+    const auto shown = [&] {
+        QTest::qWait(20);
+        return window.screen()
+            ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // Moves large enough to be shown at once (smaller ones wait, as in
+    // QProgressBar), to both ends and back.
+    for (const int level : {350, 420, 100, 0, 700, 600, 233, 500}) {
+        SetBarPosition(bar, level);
+        const QImage inPart = shown();
+        bar->repaint();
+        QCOMPARE(inPart, shown());
+    }
+}
+
+namespace {
+struct Told {
+    QObject* object;
+    QAccessible::Event type;
+    int value;
+};
+QList<Told> g_told;
+void RecordTold(QAccessibleEvent* event) {
+    const int value = event->type() == QAccessible::ValueChanged
+                          ? static_cast<QAccessibleValueChangeEvent*>(event)->value().toInt()
+                          : 0;
+    g_told.append({event->object(), event->type(), value});
+}
+} // namespace
+
+// A level that changes with every status reaches a screen reader at most
+// once per interval, its latest value at the interval's end; a lamp's state
+// is told at once, every time. (Without a bridge the toolkit tells no
+// handler: the events are handed in as it would.)
+void TestWidgets::liveReadoutsAnnounceAtMostOncePerInterval() {
+    QAccessible::installUpdateHandler(RecordTold); // stands for the bridge
+    InstallLiveAnnouncementLimit(300);
+    QWidget window;
+    auto* bar = new QProgressBar(&window);
+    bar->setRange(0, 100);
+    auto* lamp = new Shape(&window);
+    lamp->setGeometry(0, 40, 20, 20);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto told = [](QObject* object, QAccessible::Event type) {
+        QList<int> values;
+        for (const Told& t : g_told)
+            if (t.object == object && t.type == type)
+                values << t.value;
+        return values;
+    };
+    g_told.clear();
+    for (int level = 1; level <= 10; ++level) {
+        bar->setValue(level);
+        QAccessibleValueChangeEvent event(bar, level);
+        TellWithinLiveLimit(&event);
+    }
+    for (const QColor& colour : {QColor(Qt::red), lamp->offColor()}) {
+        lamp->setBrushColor(colour);
+        QAccessibleEvent event(lamp, QAccessible::DescriptionChanged);
+        TellWithinLiveLimit(&event);
+    }
+    QCOMPARE(told(bar, QAccessible::ValueChanged), QList<int>{1});
+    QCOMPARE(told(lamp, QAccessible::DescriptionChanged).size(), 2);
+    QTRY_COMPARE(told(bar, QAccessible::ValueChanged), (QList<int>{1, 10}));
+    QTest::qWait(400);
+    QCOMPARE(told(bar, QAccessible::ValueChanged).size(), 2);
 }
 
 #include "test_widgets.moc"
