@@ -57,7 +57,10 @@ void TMainForm::WidenAlarmColumn() {
     if (missing <= 0)
         return;
     grid->setColumnWidth(1, needed);
-    grid->setColumnWidth(0, std::max(30, grid->columnWidth(0) - missing));
+    // The row numbers give up what they can spare, never so much that "10"
+    // is cut; with a wide font the grid grows instead.
+    const int rowNumbers = metrics.horizontalAdvance(QStringLiteral("10 ")) + 12;
+    grid->setColumnWidth(0, std::max({30, rowNumbers, grid->columnWidth(0) - missing}));
 }
 
 void TMainForm::About1Execute() {
