@@ -2,6 +2,7 @@
 
 #include "ConfigFile.h"
 #include "CsvText.h"
+#include "NameSuggestions.h"
 #include "SaveDialog.h"
 #include "SiteBook.h"
 #include "VisitDetails.h"
@@ -92,15 +93,8 @@ void SiteBookWindow::FillNameLists() {
     QStringList sites, detectors;
     if (!m_book.Names(sites, detectors))
         return;
-    for (auto [combo, names] :
-         {std::pair{ui->ComboBox_Site, &sites}, std::pair{ui->ComboBox_Detector, &detectors}}) {
-        const QString text = combo->currentText();
-        const QSignalBlocker block(combo);
-        combo->clear();
-        combo->addItems(*names);
-        combo->setCurrentIndex(-1);
-        combo->setEditText(text);
-    }
+    ::SetNameSuggestions(ui->ComboBox_Site, sites);
+    ::SetNameSuggestions(ui->ComboBox_Detector, detectors);
 }
 
 void SiteBookWindow::Refresh() {

@@ -1,6 +1,7 @@
 #include "ComSetup.h"
 
 #include "ComSetupNames.h"
+#include "NameSuggestions.h"
 #include "PortScan.h"
 #include "ui_ComSetup.h"
 
@@ -57,16 +58,8 @@ void TFormCom::SetNames(const QString& site, const QString& detector) {
 }
 
 void TFormCom::SetNameSuggestions(const QStringList& sites, const QStringList& detectors) {
-    for (auto [combo, names] :
-         {std::pair{ui->ComboBox_Site, &sites}, std::pair{ui->ComboBox_Detector, &detectors}}) {
-        // The list changes under the typed text, which stays as it is.
-        const QString text = combo->currentText();
-        const QSignalBlocker block(combo);
-        combo->clear();
-        combo->addItems(*names);
-        combo->setCurrentIndex(-1);
-        combo->setEditText(text);
-    }
+    ::SetNameSuggestions(ui->ComboBox_Site, sites);
+    ::SetNameSuggestions(ui->ComboBox_Detector, detectors);
 }
 
 TFormCom::~TFormCom() = default;
