@@ -110,6 +110,20 @@ struct Site {
     Outcome Run(const QStringList& args, const QStringList& unset = {}) {
         return Finish(*Start(args, unset));
     }
+    // A real configuration read of a fresh detector "a", recorded: its
+    // request 09 and report 9 trace lines, the start of a session to replay.
+    // Empty when it could not be recorded.
+    QString RecordedConfigRead() {
+        SimProcess* sim = Detector("a");
+        if (!sim ||
+            Run({"--port", sim->LinkPath(), "--read", "held.bin", "--trace", "read.txt"}).status)
+            return {};
+        QString exchange;
+        for (const QString& line : QString::fromLatin1(ReadAll(Path("read.txt"))).split('\n'))
+            if (line.contains("\trequest 09\t") || line.contains("\treport 9\t"))
+                exchange += line + '\n';
+        return exchange;
+    }
 };
 
 // Lets the ordinary user of Site::Start open the detector's terminal, as a
@@ -429,15 +443,8 @@ private slots:
     void storeThatReadsBackOtherwiseIsTold() {
         Site site;
         QVERIFY(site.Prepare());
-        SimProcess* sim = site.Detector("a");
-        QVERIFY(sim);
-        QCOMPARE(site.Run({"--port", sim->LinkPath(), "--read", "held.bin", "--trace", "read.txt"})
-                     .status,
-                 0);
-        QString exchange;
-        for (const QString& line : QString::fromLatin1(ReadAll(site.Path("read.txt"))).split('\n'))
-            if (line.contains("\trequest 09\t") || line.contains("\treport 9\t"))
-                exchange += line + '\n';
+        const QString exchange = site.RecordedConfigRead();
+        QVERIFY(!exchange.isEmpty());
         const QStringList fields = exchange.split('\n')[1].split('\t');
         QCOMPARE(fields.size(), 4);
         QByteArray payload = QByteArray::fromHex(fields[3].toLatin1()).mid(4, 40);
@@ -548,15 +555,8 @@ private slots:
     void reportTakesEveryAcceptedAnswer() {
         Site site;
         QVERIFY(site.Prepare());
-        SimProcess* sim = site.Detector("a");
-        QVERIFY(sim);
-        QCOMPARE(site.Run({"--port", sim->LinkPath(), "--read", "held.bin", "--trace", "read.txt"})
-                     .status,
-                 0);
-        QString trace;
-        for (const QString& line : QString::fromLatin1(ReadAll(site.Path("read.txt"))).split('\n'))
-            if (line.contains("\trequest 09\t") || line.contains("\treport 9\t"))
-                trace += line + '\n';
+        QString trace = site.RecordedConfigRead();
+        QVERIFY(!trace.isEmpty());
         const QString time = trace.left(23);
         const QString ask = time + "\ttx\trequest 08\t02 00 01 08 F8 03\n";
         const QByteArray pwm = QByteArray::fromHex("8000401F") + QByteArray(54, 0);
