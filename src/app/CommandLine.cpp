@@ -305,6 +305,8 @@ CommandLine ParseCommandLine(const QStringList& arguments) {
         if (parser.isSet(store))
             return Refuse(QStringLiteral("--store goes with --apply."), parser);
         WalkTestRequest request;
+        request.site = result.site;
+        request.detector = result.detector;
         request.port = ports.constFirst();
         request.csvFile = parser.value(csv);
         request.timeoutMs = timeoutMs;

@@ -92,6 +92,8 @@ Subsystems::Subsystems(TMainForm& form, TFormCom& formCom, TGraphics& graphics)
     form.onExitLinkSide = [this] {
         if (m_visits)
             m_visits->EndingByChoice();
+        // Exit, like Disconnect, ends a walk test as Stop does.
+        m_walkTest->Button_StopClick();
         m_link->ExitLinkSide();
     };
     form.onShowGraphSide = [this] { m_live->ResetPointIndex(); };
@@ -166,6 +168,10 @@ Subsystems::~Subsystems() = default;
 
 void Subsystems::SetVisits(std::unique_ptr<WindowVisits> visits) {
     m_visits = std::move(visits);
+    m_walkTest->OnEventFinished([this](const WalkEvent& event) {
+        if (m_visits)
+            m_visits->WalkEventFinished(event);
+    });
     m_report->Written = [this](const QString& path) {
         if (m_visits)
             m_visits->ReportWritten(path);

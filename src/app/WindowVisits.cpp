@@ -5,6 +5,7 @@
 #include "ConfigView.h"
 #include "LinkController.h"
 #include "PanelStatusBar.h"
+#include "WalkTest.h"
 
 #include <QDir>
 #include <QFile>
@@ -158,6 +159,10 @@ void WindowVisits::ReportWritten(const QString& path) {
     QFile file(path);
     m_recorder.ReportWritten(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()),
                              file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+}
+
+void WindowVisits::WalkEventFinished(const WalkEvent& event) {
+    m_recorder.WalkEvent(event.StartMs, WalkEventLine(event));
 }
 
 void WindowVisits::NamesChanged() {

@@ -14,6 +14,7 @@ class ConfigView;
 class LinkController;
 class PanelStatusBar;
 class TFormCom;
+struct WalkEvent;
 
 // The window's visits in the site book: from Connect to Disconnect, a link
 // failure or Exit, with the configuration found and left, each write, the
@@ -36,6 +37,7 @@ public:
     void ConfigShown();
     void EventLogRead(const std::uint8_t* payload220);
     void ReportWritten(const QString& path);
+    void WalkEventFinished(const WalkEvent& event);
 
     SiteBook& Book() { return *m_book; }
     const VisitRecorder& Recorder() const { return m_recorder; }

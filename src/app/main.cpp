@@ -144,8 +144,10 @@ int main(int argc, char* argv[]) {
     if (commandLine.walkTest) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName("Configuration Tools");
-        return Interruption::ExitStatus(RunWalkTest(
-            *commandLine.walkTest, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
+        WalkTestRequest request = *commandLine.walkTest;
+        request.book = ResolveSiteBookLocation(commandLine.siteBook);
+        return Interruption::ExitStatus(
+            RunWalkTest(request, out, commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
     if (commandLine.report) {

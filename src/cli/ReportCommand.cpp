@@ -57,6 +57,9 @@ int RunReport(const ReportRequest& request, const QString& version, ConsoleOutpu
     }
     // The seconds of live statuses are also the report's walk test.
     WalkTest walk;
+    walk.EventFinished = [&visit](const WalkEvent& e) {
+        visit.Recorder().WalkEvent(e.StartMs, WalkEventLine(e));
+    };
     read = read && !session.Interrupted();
     if (read) {
         walk.Start(QDateTime::currentMSecsSinceEpoch());

@@ -1,9 +1,11 @@
 #include "WalkTestCommand.h"
 
+#include "ConfigReport.h"
 #include "ConsoleOutput.h"
 #include "DetectorSession.h"
 #include "FrameTrace.h"
 #include "Interruption.h"
+#include "PortVisit.h"
 #include "WalkTest.h"
 
 #include <QDateTime>
@@ -12,28 +14,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace {
 
-QString PeaksText(const WalkEvent& e) {
-    return QStringLiteral("peaks MW %1, Pir High above %2, Pir Down Under %3")
-        .arg(e.Peaks[0])
-        .arg(e.Peaks[1])
-        .arg(e.Peaks[2]);
-}
-
 QString EventLine(const WalkEvent& e) {
-    const QString name = WalkTest::KindNames()[static_cast<std::size_t>(e.Kind)];
-    const QString start = WalkTimeText(e.StartMs);
-    if (e.DurationMs)
-        return QStringLiteral("%1 %2 %3 ms, %4")
-            .arg(start, name)
-            .arg(*e.DurationMs)
-            .arg(PeaksText(e));
-    if (e.LinkLostMs)
-        return QStringLiteral("%1 %2 still set when the link was lost at %3, %4")
-            .arg(start, name, WalkTimeText(*e.LinkLostMs), PeaksText(e));
-    return QStringLiteral("%1 %2 still set at the end, %3").arg(start, name, PeaksText(e));
+    return WalkTimeText(e.StartMs) + u' ' + WalkEventLine(e);
 }
 
 } // namespace
@@ -55,32 +41,29 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
     if (trace)
         session.Engine().FrameObserver = [trace](const FrameEvent& event) { trace->Record(event); };
 
+    PortVisit visit(request.book, request.port, request.site, request.detector);
     WalkTest walk;
-    std::vector<std::size_t> pending; // rows not printed yet
+    QStringList finished; // rows that ended, not printed yet
+    walk.EventFinished = [&](const WalkEvent& e) {
+        finished << port + EventLine(e);
+        visit.Recorder().WalkEvent(e.StartMs, WalkEventLine(e));
+    };
     const auto onStatus = [&](const std::uint8_t* status58) {
         LiveStatus status;
         std::memcpy(status.Bytes.data(), status58, LiveStatus::Size);
         // The level the window's bars show when it opens: "Direct Convert" off.
-        const WalkTest::Change change =
-            walk.Feed(status, false, QDateTime::currentMSecsSinceEpoch());
-        for (int n = 0; n < change.NewRows; ++n)
-            pending.push_back(walk.Events().size() - static_cast<std::size_t>(change.NewRows - n));
-        if (!change.Changed)
-            return;
-        QStringList ended;
-        std::erase_if(pending, [&](std::size_t row) {
-            const WalkEvent& e = walk.Events()[row];
-            if (!e.DurationMs)
-                return false;
-            ended << port + EventLine(e);
-            return true;
-        });
-        out.Print(ended);
+        walk.Feed(status, false, QDateTime::currentMSecsSinceEpoch());
+        out.Print(std::exchange(finished, {}));
     };
 
     bool linkOk = session.Connect();
     DetectorSession::ConfigPayload config{};
     linkOk = linkOk && session.ReadConfiguration(config);
+    if (linkOk) {
+        DetectorConfig record;
+        UnpackConfigReport(record, config.data());
+        visit.ConfigRead(record);
+    }
     const auto started = std::chrono::steady_clock::now();
     if (linkOk) {
         walk.Start(QDateTime::currentMSecsSinceEpoch());
@@ -96,9 +79,8 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
         walk.LinkLost(QDateTime::currentMSecsSinceEpoch());
     session.Close();
 
-    QStringList lines;
-    for (std::size_t row : pending)
-        lines << port + EventLine(walk.Events()[row]);
+    // The rows still set when it ended.
+    QStringList lines = std::exchange(finished, {});
     if (interrupted && !walked) {
         lines << port + QStringLiteral("interrupted, nothing written");
     } else if (!linkOk && !interrupted) {
@@ -124,6 +106,7 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
             status = std::max(status, ExitStatus::FileError);
         }
     }
+    status = visit.Finish(status, lines, interrupted);
     out.Print(lines);
     return status;
 }

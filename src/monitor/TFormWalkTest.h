@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QTimer;
@@ -45,6 +46,11 @@ public:
     bool ExportCsv(const QString& path);
 
     const WalkTest& Test() const { return m_test; }
+    // Told of each row once it is final (its flag cleared, or Stop or a lost
+    // link ended it while set).
+    void OnEventFinished(std::function<void(const WalkEvent&)> told) {
+        m_test.EventFinished = std::move(told);
+    }
     WalkChime& Chime() { return *m_chime; }
 
     // The clock (ms since 1970), the save dialog and the message box; tests

@@ -90,6 +90,8 @@ void WalkTest::EndOpen(bool linkLost, std::int64_t nowMs) {
         if (linkLost)
             e.LinkLostMs = nowMs;
         row = -1;
+        if (EventFinished)
+            EventFinished(e);
     }
     m_running = false;
 }
@@ -137,6 +139,8 @@ WalkTest::Change WalkTest::Feed(const LiveStatus& s, bool direct, std::int64_t r
             row = -1;
             change.Changed = true;
             change.Ended = true;
+            if (EventFinished)
+                EventFinished(e);
         }
     }
     return change;
@@ -158,6 +162,22 @@ WalkTestRun WalkTest::Run(std::int64_t sinceMs) const {
         if (e.StartMs >= sinceMs)
             run.Events.push_back(e);
     return run;
+}
+
+QString WalkEventLine(const WalkEvent& e) {
+    const bool known = e.Kind >= 0 && e.Kind < WalkTest::KindCount;
+    const QString name =
+        known ? WalkTest::KindNames()[static_cast<std::size_t>(e.Kind)] : QString();
+    const QString peaks = QStringLiteral("peaks MW %1, Pir High above %2, Pir Down Under %3")
+                              .arg(e.Peaks[0])
+                              .arg(e.Peaks[1])
+                              .arg(e.Peaks[2]);
+    if (e.DurationMs)
+        return QStringLiteral("%1 %2 ms, %3").arg(name).arg(*e.DurationMs).arg(peaks);
+    if (e.LinkLostMs)
+        return QStringLiteral("%1 still set when the link was lost at %2, %3")
+            .arg(name, WalkTimeText(*e.LinkLostMs), peaks);
+    return QStringLiteral("%1 still set at the end, %2").arg(name, peaks);
 }
 
 QString WalkDurationShown(const WalkEvent& e, bool open) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -74,6 +75,11 @@ public:
     // `sinceMs` (those of the present connection).
     WalkTestRun Run(std::int64_t sinceMs) const;
 
+    // Told once of each row when it is final: its flag cleared, or the test
+    // ended (Stop, lost link) while it was still set. A record of the visit
+    // takes each row from here, so no row is kept twice or missed.
+    std::function<void(const WalkEvent&)> EventFinished;
+
 private:
     void EndOpen(bool linkLost, std::int64_t nowMs);
 
@@ -88,6 +94,11 @@ private:
 // as local time "yyyy-MM-dd HH:mm:ss.zzz", the name, the duration in ms
 // (empty while unfinished), then the three peaks.
 QStringList WalkEventTexts(const WalkEvent& event);
+// The row in one line after its start, as the console prints it and a
+// visit keeps it: "MW 400 ms, peaks MW 512, Pir High above 61, Pir Down
+// Under 59", or "... still set at the end, ..." or "... still set when the
+// link was lost at yyyy-MM-dd HH:mm:ss.zzz, ...".
+QString WalkEventLine(const WalkEvent& event);
 // The duration as the window and the report show it: the milliseconds, or
 // while the flag is set "set", after the end "still set at the end", or
 // "link lost at HH:mm:ss.zzz".

@@ -80,10 +80,10 @@ void VisitRecorder::EventLogRead(const QByteArray& records) {
     Save(SiteBook::EventLog);
 }
 
-void VisitRecorder::WalkEvent(const QString& text) {
+void VisitRecorder::WalkEvent(std::int64_t startMsUtc, const QString& text) {
     if (!Recorded())
         return;
-    m_visit.walkEvents << VisitWalkEvent{QDateTime::currentDateTimeUtc(), text};
+    m_visit.walkEvents << VisitWalkEvent{QDateTime::fromMSecsSinceEpoch(startMsUtc, Qt::UTC), text};
     m_visit.walkEventCount = static_cast<int>(m_visit.walkEvents.size());
     Save(SiteBook::WalkEvents);
 }

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 
 class SiteBook;
@@ -31,7 +32,8 @@ public:
     void WriteSent(const QByteArray& body40, bool store);
     void StoreVerified();
     void EventLogRead(const QByteArray& records);
-    void WalkEvent(const QString& text);
+    // A walk-test row that is final, with the time its flag rose.
+    void WalkEvent(std::int64_t startMsUtc, const QString& text);
     void ReportWritten(const QString& file, const QByteArray& pdf);
     // Closes the visit; the recorder waits for the next Begin.
     void End(const QString& outcome);

@@ -1430,7 +1430,7 @@ QTEST_MAIN(TestEndToEnd)
 // in the book as it went.
 void TestEndToEnd::windowVisitGoesToTheSiteBook() {
     Program p;
-    QVERIFY(p.Start());
+    QVERIFY(p.Start({"--walk-every", "0"}));
     SiteBookLocation location = ResolveSiteBookLocation(p.dir.filePath("book.sqlite"));
     AttachSiteBook(*p.windows, location);
     WindowVisits* visits = p.form->GetSubsystems()->Visits();
@@ -1476,6 +1476,11 @@ void TestEndToEnd::windowVisitGoesToTheSiteBook() {
     p.Action("Action4")->trigger();
     QVERIFY(p.sim.WaitFor("configuration stored to " + p.sim.StatePath()));
     QTRY_VERIFY_WITH_TIMEOUT(visits->Recorder().Current().stored, 3000);
+    // A walk test: the event that ended, and the one Disconnect stopped.
+    TFormWalkTest& walk = p.form->GetSubsystems()->WalkTestWindow();
+    walk.Button_StartClick();
+    QVERIFY(p.sim.Command("play mw:300 quiet:200 out3:60000", "ok play"));
+    QTRY_COMPARE_WITH_TIMEOUT(walk.Test().Events().size(), std::size_t(2), 5000);
     p.Action("Action2")->trigger();
     QCOMPARE(p.Action("Action2")->text(), QString("Connect"));
 
@@ -1497,6 +1502,11 @@ void TestEndToEnd::windowVisitGoesToTheSiteBook() {
     QVERIFY(!visit->writes.constFirst().store);
     QVERIFY(visit->writes.constLast().store);
     QCOMPARE(visit->writes.constLast().body.size(), 40);
+    QCOMPARE(visit->walkEvents.size(), 2);
+    QVERIFY2(visit->walkEvents[0].text.contains(QRegularExpression("^MW \\d+ ms, peaks MW ")),
+             qPrintable(visit->walkEvents[0].text));
+    QVERIFY2(visit->walkEvents[1].text.startsWith("Out #3 still set at the end, "),
+             qPrintable(visit->walkEvents[1].text));
     QVERIFY(failures.isEmpty());
 }
 

@@ -408,10 +408,9 @@ private slots:
         QCOMPARE(sim->CountUnread("the tool opened the port"), 0);
 
         // Ctrl-C ends it in order, with its rows.
-        QProcess program;
-        program.setWorkingDirectory(site.Path("."));
-        program.start(site.Path("detector-config"),
-                      {"--port", port, "--walk-test", "60", "--csv", "stopped.csv"});
+        const std::unique_ptr<QProcess> started =
+            site.Start({"--port", port, "--walk-test", "60", "--csv", "stopped.csv"});
+        QProcess& program = *started;
         QVERIFY(sim->WaitFor("the tool opened the port"));
         QTest::qWait(1600); // into the MW step
         ::kill(static_cast<pid_t>(program.processId()), SIGINT);
@@ -435,6 +434,20 @@ private slots:
                      lines.contains(": MW 1, Out #2 1"),
                  qPrintable(lines));
         QVERIFY(QRegularExpression(",MW,\\d+,").match(ReadAll(site.Path("lost.csv"))).hasMatch());
+
+        // Each run that read a configuration is a visit with its events as
+        // they ended, newest first; the refused one never reached the port.
+        QStringList visits;
+        for (const QString& line : site.Run({"--history"}).out) {
+            const QJsonObject v = QJsonDocument::fromJson(line.toUtf8()).object();
+            QCOMPARE(v["writes"].toInt(), 0);
+            // How far the interrupted run got into the walk depends on timing.
+            const int events = v["events"].toInt();
+            visits << v["outcome"].toString() + ' ' +
+                          (v["outcome"] == "interrupted" && events > 0 ? "some"
+                                                                       : QString::number(events));
+        }
+        QCOMPARE(visits, QStringList({"link failure 2", "interrupted some", "ok 4"}));
     }
 
     // A store whose read-back differs from the file: the line says that the

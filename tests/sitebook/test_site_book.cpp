@@ -56,7 +56,7 @@ private slots:
         QByteArray log(220, '\0');
         log[0] = 1;
         recorder.EventLogRead(log);
-        recorder.WalkEvent("MW alarm");
+        recorder.WalkEvent(1765000000000, "MW alarm");
         recorder.ReportWritten("/tmp/r.pdf", "%PDF-1.4 body");
         Visit sent = recorder.Current();
         recorder.End(VisitOutcome::Ok);
@@ -80,6 +80,7 @@ private slots:
         QCOMPARE(loaded->eventLog, log);
         QCOMPARE(loaded->walkEvents.size(), 1);
         QCOMPARE(loaded->walkEvents[0].text, QString("MW alarm"));
+        QCOMPARE(loaded->walkEvents[0].at.toMSecsSinceEpoch(), Q_INT64_C(1765000000000));
         QCOMPARE(loaded->walkEventCount, 1);
         QCOMPARE(loaded->report, QString("/tmp/r.pdf"));
         QCOMPARE(loaded->reportPdf, QByteArray("%PDF-1.4 body"));
