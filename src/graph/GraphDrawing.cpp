@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -147,12 +148,12 @@ namespace {
 // labels are drawn at every status: each is drawn once, box and text, into a
 // picture of its box, and copied from there.
 const QImage& LabelPicture(const QString& text, const QImage& screen) {
-    static QHash<QString, QImage> pictures;
-    const QString key = QStringLiteral("%1/%2/%3")
-                            .arg(screen.dotsPerMeterX())
-                            .arg(screen.dotsPerMeterY())
-                            .arg(text);
-    auto found = pictures.constFind(key);
+    // By resolution, then by text: looked up at every status, without
+    // making a key.
+    static QHash<std::pair<int, int>, QHash<QString, QImage>> byResolution;
+    QHash<QString, QImage>& pictures =
+        byResolution[{screen.dotsPerMeterX(), screen.dotsPerMeterY()}];
+    auto found = pictures.constFind(text);
     if (found != pictures.constEnd())
         return *found;
     const QFontMetrics metrics(LabelFont(), &screen);
@@ -167,7 +168,7 @@ const QImage& LabelPicture(const QString& text, const QImage& screen) {
         painter.setPen(Qt::black);
         painter.drawText(0, metrics.ascent(), text);
     }
-    return *pictures.insert(key, picture);
+    return *pictures.insert(text, picture);
 }
 
 // Copies `picture` into `screen` with its top-left corner at (x, y), as far

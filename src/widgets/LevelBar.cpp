@@ -36,25 +36,31 @@ void LevelBar::SetLevel(int value) {
     update(m_painted ? ChangedArea(m_paintedLevel, value) : rect());
 }
 
-// A vertical bar fills from the bottom; its fill looks the same along its
-// length (the shading runs across the bar), so a move of its end changes the
-// rows around the old and the new end and nothing else. The margin holds the
-// rounded end and its edge lines. A full bar is drawn over the groove's
-// ends, so a bar that becomes or leaves full, and any other bar, is drawn
-// whole.
+// A bar fills from the bottom, or from the left; its fill looks the same
+// along its length (the shading runs across the bar), so a move of its end
+// changes the rows (or columns) around the old and the new end and nothing
+// else. The margin holds the rounded end and its edge lines. An empty bar's
+// end is where it starts, so a bar that becomes or leaves empty changes the
+// rows from there to the other end: an idle channel often falls to zero. A
+// full bar is drawn over the groove's ends, so a bar that becomes or leaves
+// full, and any other bar (text, inverted, right to left), is drawn whole.
 QRect LevelBar::ChangedArea(int from, int to) const {
     const long long steps = static_cast<long long>(maximum()) - minimum();
-    if (isTextVisible() || orientation() != Qt::Vertical || invertedAppearance() || steps <= 0 ||
-        from == maximum() || to == maximum() || from == minimum() || to == minimum())
+    const bool vertical = orientation() == Qt::Vertical;
+    if (isTextVisible() || invertedAppearance() || steps <= 0 || from == maximum() ||
+        to == maximum() || (!vertical && layoutDirection() == Qt::RightToLeft))
         return rect();
-    const auto row = [&](int level) {
-        return height() - 1 -
-               static_cast<int>((static_cast<long long>(level) - minimum()) * height() / steps);
+    const long long length = vertical ? height() : width();
+    // Pixels from the start of the fill to its end.
+    const auto end = [&](int level) {
+        return static_cast<int>((static_cast<long long>(level) - minimum()) * length / steps);
     };
     constexpr int Margin = 6;
-    const int top = std::min(row(from), row(to)) - Margin;
-    const int bottom = std::max(row(from), row(to)) + Margin;
-    return QRect(0, top, width(), bottom - top + 1).intersected(rect());
+    const int low = std::min(end(from), end(to)) - Margin;
+    const int high = std::max(end(from), end(to)) + Margin;
+    const QRect area = vertical ? QRect(0, height() - 1 - high, width(), high - low + 1)
+                                : QRect(low, 0, high - low + 1, height());
+    return area.intersected(rect());
 }
 
 // QProgressBar's own rule: the ends of the range, a text that shows the

@@ -443,36 +443,47 @@ void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
     QTRY_COMPARE(count.paints, 2);
 }
 
-// A level bar repaints only the rows around its fill's end; what is shown
-// must be what the bar drawn whole shows, over the group box beneath it.
+// A level bar repaints only the rows (or columns) around its fill's end;
+// what is shown must be what the bar drawn whole shows, over the group box
+// beneath it, and what a plain progress bar in its place shows.
 void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
-    QWidget window;
-    window.resize(80, 320);
-    auto* box = new CachedGroupBox(QStringLiteral("MW"), &window);
-    box->setGeometry(4, 4, 70, 300);
-    auto* bar = new LevelBar(box);
-    bar->setStyle(new LevelBarStyle(&window));
-    bar->setOrientation(Qt::Vertical);
-    bar->setTextVisible(false);
-    bar->setRange(0, 700);
-    bar->setGeometry(20, 24, 22, 256);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const QPoint at = bar->mapTo(&window, QPoint());
-    const auto shown = [&] {
-        QTest::qWait(20);
-        return window.screen()
-            ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    };
-    // Moves large enough to be shown at once (smaller ones wait, as in
-    // QProgressBar), to both ends and back.
-    for (const int level : {350, 420, 100, 0, 700, 600, 233, 500}) {
-        SetBarPosition(bar, level);
-        const QImage inPart = shown();
-        bar->repaint();
-        QCOMPARE(inPart, shown());
+    for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
+        const bool vertical = orientation == Qt::Vertical;
+        QWidget window;
+        window.resize(vertical ? 150 : 320, vertical ? 320 : 150);
+        LevelBarStyle style(&window);
+        QProgressBar* bars[2];
+        for (int b = 0; b < 2; ++b) {
+            auto* box = new CachedGroupBox(QStringLiteral("MW"), &window);
+            box->setGeometry(vertical ? QRect(4 + 72 * b, 4, 70, 300)
+                                      : QRect(4, 4 + 72 * b, 300, 70));
+            bars[b] = b == 0 ? new LevelBar(box) : new QProgressBar(box);
+            bars[b]->setStyle(&style);
+            bars[b]->setOrientation(orientation);
+            bars[b]->setTextVisible(false);
+            bars[b]->setRange(0, 700);
+            bars[b]->setGeometry(vertical ? QRect(20, 24, 22, 256) : QRect(20, 24, 256, 22));
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const auto shown = [&](const QProgressBar* bar) {
+            QTest::qWait(20);
+            const QPoint at = bar->mapTo(&window, QPoint());
+            return window.screen()
+                ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
+                .toImage()
+                .convertToFormat(QImage::Format_RGB32);
+        };
+        // Moves large enough to be shown at once (smaller ones wait, as in
+        // QProgressBar), to both ends and back, and from empty to a level.
+        for (const int level : {350, 420, 100, 0, 233, 0, 700, 600, 233, 500}) {
+            SetBarPosition(bars[0], level);
+            bars[1]->setValue(level);
+            const QImage inPart = shown(bars[0]);
+            bars[0]->repaint();
+            QCOMPARE(inPart, shown(bars[0]));
+            QCOMPARE(inPart, shown(bars[1]));
+        }
     }
 }
 
