@@ -3,6 +3,7 @@
 #include "BarPosition.h"
 #include "ComSetup.h"
 #include "ErrorLog.h"
+#include "PaintHold.h"
 #include "PanelStatusBar.h"
 #include "ReportSink.h"
 #include "synaser.h"
@@ -27,7 +28,8 @@ constexpr int ReadingPanel = LinkController::NewsPanel;
 
 LinkController::LinkController(const Controls& controls, TFormCom* formCom, ReportSink& sink,
                                QObject* parent)
-    : QObject(parent), m_ui(controls), m_formCom(formCom), m_sink(sink) {
+    : QObject(parent), m_ui(controls), m_formCom(formCom), m_sink(sink),
+      m_paintHold(new PaintHold(this)) {
     ShowMessage = [](const QString& text) {
         QMessageBox::warning(nullptr, QStringLiteral("Configuration Tools"), text);
     };
@@ -44,11 +46,12 @@ LinkController::LinkController(const Controls& controls, TFormCom* formCom, Repo
         if (FrameObserver)
             FrameObserver(event);
     };
-    // Drawing still waiting (such as the activity bar this tick moved) is
-    // done while the request and its answer are on the line (38 ms for a
-    // live status at 19200 baud), rather than after the answer. The event
-    // loop draws what the answer changes before the next tick.
-    m_engine.WhileRequestOnLine = [] {
+    // Drawing still waiting (what the last answer changed, and the activity
+    // bar this tick moved) is done while the request and its answer are on
+    // the line (38 ms for a live status at 19200 baud), rather than between
+    // an answer and the next request.
+    m_engine.WhileRequestOnLine = [this] {
+        m_paintHold->Deliver();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     };
     connect(m_ui.Timer2, &QTimer::timeout, this, &LinkController::Timer2Timer);
@@ -294,6 +297,9 @@ void LinkController::Timer2Timer() {
         // changing to the page would, rather than waiting for a page change.
         if (configuration && Buffers().ConfigShown && m_ui.PageControl1->currentIndex() == 1)
             Buffers().RequestEventLog();
+        // The next tick follows at once: its request goes out first.
+        if (m_ui.Timer2->isActive())
+            m_paintHold->Hold();
         break;
     }
     }

@@ -14,6 +14,7 @@
 #include <functional>
 
 class QAction;
+class PaintHold;
 class QProgressBar;
 class QTabWidget;
 class QTimer;
@@ -131,4 +132,6 @@ private:
     QString m_unusableShown;
     // The port panel names a port that failed.
     bool m_failedPortShown = false;
+    // What an answer changed is painted while the next request is on the line.
+    PaintHold* m_paintHold;
 };

@@ -5,6 +5,7 @@
 #include "LevelBar.h"
 #include "LevelBarStyle.h"
 #include "LiveAnnouncements.h"
+#include "PaintHold.h"
 #include "PanelStatusBar.h"
 #include "RadioGroup.h"
 #include "Shape.h"
@@ -12,6 +13,7 @@
 #include "TrackBar.h"
 
 #include <QAccessible>
+#include <QLabel>
 #include <QPainter>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -38,6 +40,7 @@ private slots:
     void cachedGroupBoxLooksLikeAPlainOne();
     void levelBarIsDrawnWithTheNextPaintPass();
     void levelBarRepaintedInPartLooksDrawnWhole();
+    void heldRepaintsComeWithDeliveryOrTheLimit();
     void liveReadoutsAnnounceAtMostOncePerInterval();
 };
 
@@ -485,6 +488,33 @@ void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
             QCOMPARE(inPart, shown(bars[1]));
         }
     }
+}
+
+// Repaints held between an answer and the next request are done when that
+// request is on the line; a hold nobody ends must not leave a window
+// unpainted.
+void TestWidgets::heldRepaintsComeWithDeliveryOrTheLimit() {
+    QWidget window;
+    window.resize(100, 60);
+    auto* label = new QLabel(QStringLiteral("0"), &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    PaintCount count;
+    label->installEventFilter(&count);
+    PaintHold hold;
+    hold.Hold();
+    label->setText(QStringLiteral("1"));
+    QTest::qWait(20);
+    QCOMPARE(count.paints, 0);
+    hold.Deliver();
+    QCOMPARE(count.paints, 1);
+
+    hold.Hold();
+    label->setText(QStringLiteral("2"));
+    QTest::qWait(20);
+    QCOMPARE(count.paints, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(count.paints, 2, 5 * PaintHold::LimitMs);
+    QVERIFY(!hold.Holding());
 }
 
 namespace {
