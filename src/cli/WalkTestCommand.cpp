@@ -53,7 +53,8 @@ int RunWalkTest(const WalkTestRequest& request, ConsoleOutput& out, FrameTrace* 
         std::memcpy(status.Bytes.data(), status58, LiveStatus::Size);
         // The level the window's bars show when it opens: "Direct Convert" off.
         walk.Feed(status, false, QDateTime::currentMSecsSinceEpoch());
-        out.Print(std::exchange(finished, {}));
+        if (!finished.isEmpty())
+            out.Print(std::exchange(finished, {}));
     };
 
     bool linkOk = session.Connect();
