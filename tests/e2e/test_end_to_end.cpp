@@ -1093,12 +1093,21 @@ void TestEndToEnd::hangUpFailsClearlyThenReconnects() {
 
 void TestEndToEnd::exitClosesThePortAndEndsAfterTheFade() {
     Program p;
-    QVERIFY(p.Start());
+    QVERIFY(p.Start({"--walk-every", "0"}));
     QVERIFY(p.Connect());
     QVERIFY(p.LiveStatuses(3));
     QVERIFY(p.sim.WaitFor("the tool opened the port"));
+    // A walk test with a flag still set: Exit ends it as Stop does, the
+    // link did not fail.
+    TFormWalkTest& walk = p.form->GetSubsystems()->WalkTestWindow();
+    walk.Button_StartClick();
+    QVERIFY(p.sim.Command("play out3:60000", "ok play"));
+    QTRY_COMPARE_WITH_TIMEOUT(walk.Test().Events().size(), std::size_t(1), 3000);
 
     p.Action("Action1")->trigger();
+    QVERIFY(!walk.Test().Running());
+    QVERIFY(walk.Test().Events()[0].Unfinished);
+    QVERIFY(!walk.Test().LinkLostMs());
     QVERIFY(!p.link->HasPort());
     QVERIFY(!p.link->PollingActive());
     QVERIFY(p.exits.isEmpty()); // the window fades out first
