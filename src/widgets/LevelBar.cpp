@@ -22,18 +22,45 @@ bool LevelBar::event(QEvent* event) {
 void LevelBar::SetLevel(int value) {
     if (value == this->value())
         return;
-    if (!updatesEnabled() || !MustBeSeen(value)) {
+    if (!updatesEnabled()) {
         setValue(value);
         return;
     }
+    const bool seen = MustBeSeen(value);
+    // QProgressBar::setValue would ask the style again what MustBeSeen just
+    // answered, and paint the whole bar at once if so. With updates off it
+    // only asks, and initStyleOption below keeps the asking cheap.
+    m_settingValue = true;
     setUpdatesEnabled(false);
     setValue(value);
+    m_settingValue = false;
     // Enabled again without the update of the whole bar that
     // setUpdatesEnabled(true) asks for: only the rows between the fill's end
     // as painted and as it is now change.
     setAttribute(Qt::WA_ForceUpdatesDisabled, false);
     setAttribute(Qt::WA_UpdatesDisabled, false);
-    update(m_painted ? ChangedArea(m_paintedLevel, value) : rect());
+    if (seen)
+        update(m_painted ? ChangedArea(m_paintedLevel, value) : rect());
+}
+
+// A level bar shows no text, and QProgressBar works out its percentage (a
+// locale's number conversions) for every new value all the same.
+QString LevelBar::text() const {
+    return isTextVisible() ? QProgressBar::text() : QString();
+}
+
+// While SetLevel hands the value to QProgressBar, the option it builds only
+// feeds a repaint decision that is thrown away (updates are off): the
+// widget's palette, font and state need not be gathered for it.
+void LevelBar::initStyleOption(QStyleOptionProgressBar* option) const {
+    if (m_settingValue && option) {
+        option->rect = rect();
+        option->minimum = minimum();
+        option->maximum = maximum();
+        option->progress = value();
+        return;
+    }
+    QProgressBar::initStyleOption(option);
 }
 
 // A bar fills from the bottom, or from the left; its fill looks the same

@@ -22,7 +22,10 @@ public:
     // `value` must lie within the range.
     void SetLevel(int value);
 
+    QString text() const override;
+
 protected:
+    void initStyleOption(QStyleOptionProgressBar* option) const override;
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -32,6 +35,7 @@ private:
     QRect ChangedArea(int from, int to) const;
 
     Backdrop m_backdrop;
+    bool m_settingValue = false;
     int m_paintedLevel = 0;
     bool m_painted = false;
     // The groove's length and the style's chunk width, asked of the style
