@@ -71,9 +71,13 @@ LiveView::LiveView(QWidget* form, TGraphics& graph, const DetectorConfig& config
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Y"),
                 FindControl<QProgressBar>(form, "ProgressBar_acc_Z")};
     // Their texts change with nearly every status; bars are live readouts anyway.
-    MarkLiveReadout(m_temperatureText);
-    for (QLabel* text : m_accText)
+    // A label that may change size asks its parent to lay out again with each
+    // new text (an event posted, and the event loop woken, per label and
+    // status); these keep the place and size the form gives them.
+    for (QLabel* text : {m_temperatureText, m_accText[0], m_accText[1], m_accText[2]}) {
         MarkLiveReadout(text);
+        text->setFixedSize(text->size());
+    }
 }
 
 LiveView::~LiveView() = default;

@@ -397,22 +397,26 @@ private slots:
         Fixture f;
         f.form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.form));
-        const auto status = [](int range, int pir1) {
+        const auto status = [](int range, int pir1, int accX = 5) {
             return StatusPayload()
                 .BE16(At::MwRangeLevel, range)
                 .BE16(At::Pir1Level, pir1)
                 .BE16(At::MwLevel, 300)
                 .BE16(At::Temperature, 21)
-                .Byte(At::AccX, 5);
+                .Byte(At::AccX, static_cast<std::uint8_t>(accX));
         };
         // In the main window only: the graph takes a new column every status.
         struct Painted : QObject {
             QWidget* window = nullptr;
             QStringList names;
             bool eventFilter(QObject* watched, QEvent* event) override {
-                if (event->type() == QEvent::Paint && watched->isWidgetType() &&
-                    static_cast<QWidget*>(watched)->window() == window)
+                const bool inWindow =
+                    watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == window;
+                if (inWindow && event->type() == QEvent::Paint)
                     names << watched->objectName();
+                // A new readout text must not lay out its group again.
+                if (inWindow && event->type() == QEvent::LayoutRequest)
+                    names << "layout of " + watched->objectName();
                 return false;
             }
         } painted;
@@ -438,6 +442,12 @@ private slots:
         QTRY_COMPARE(sorted(), (QStringList{"ProgressBar2", "TrackBar_MW_TRange"}));
         QTest::qWait(100);
         QCOMPARE(sorted(), (QStringList{"ProgressBar2", "TrackBar_MW_TRange"}));
+        // A new tamper reading changes a text, which lays out nothing.
+        painted.names.clear();
+        f.send(status(300, 500, 40));
+        QCOMPARE(f.form.findChild<QLabel*>("Label_Acc_X")->text(), QString("40"));
+        QTest::qWait(100);
+        QCOMPARE(painted.names.filter("layout of"), QStringList());
         qApp->removeEventFilter(&painted);
     }
 
