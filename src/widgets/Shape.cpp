@@ -15,9 +15,11 @@ void Shape::setBrushColor(const QColor& colour) {
         return;
     m_brush = colour;
     describeState();
-    // A lamp must show its new state at once, also while a poll tick keeps
-    // the event loop busy.
-    repaint();
+    // Painted with the window's next paint pass, which the poll makes while
+    // its next request is on the line, before the receive waits: at once to
+    // the eye, and with everything else the status changed rather than a
+    // pass (and a flush to the screen) of its own.
+    update();
 }
 
 void Shape::setOffColor(const QColor& colour) {
