@@ -17,36 +17,47 @@
 
 class BenchLiveTick : public QObject {
     Q_OBJECT
+    // What runs beside the live view (an int: the column type of the rows).
+    enum Scene : int { Plain, Walk, WalkShown, BothWindows };
 private slots:
     void liveTick_data() {
         QTest::addColumn<bool>("graphShown");
         QTest::addColumn<bool>("painted");
-        QTest::addColumn<int>("walk");
-        QTest::newRow("graph hidden") << false << false << 0;
-        QTest::newRow("graph shown") << true << false << 0;
+        QTest::addColumn<int>("scene");
+        QTest::newRow("graph hidden") << false << false << int(Plain);
+        QTest::newRow("graph shown") << true << false << int(Plain);
         // With the repaint of the shown graph that the tick causes.
-        QTest::newRow("graph shown and painted") << true << true << 0;
+        QTest::newRow("graph shown and painted") << true << true << int(Plain);
         // A walk through the field: the same statuses without and with the
         // Walk Test window shown and running. The difference is what a walk
         // test adds to each status, its rows' repaints included.
-        QTest::newRow("a walk, graph shown and painted") << true << true << 1;
-        QTest::newRow("a walk, graph and walk test shown and painted") << true << true << 2;
+        QTest::newRow("a walk, graph shown and painted") << true << true << int(Walk);
+        QTest::newRow("a walk, graph and walk test shown and painted")
+            << true << true << int(WalkShown);
+        // Both windows, as an installer watches them: the main form's bars,
+        // bands, lamps and readouts painted too.
+        QTest::newRow("main form and graph shown and painted") << true << true << int(BothWindows);
     }
 
     void liveTick() {
         QFETCH(bool, graphShown);
         QFETCH(bool, painted);
-        QFETCH(int, walk);
+        QFETCH(int, scene);
+        const bool walk = scene == Walk || scene == WalkShown;
         TMainForm form(TMainForm::Wiring::FormOnly);
         TGraphics graph;
         DetectorConfig config;
         LiveView view(&form, graph, config);
+        if (scene == BothWindows) {
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form));
+        }
         if (graphShown) {
             graph.show();
             QVERIFY(QTest::qWaitForWindowExposed(&graph));
         }
         TFormWalkTest walkTest(view.AlarmSound());
-        if (walk == 2) {
+        if (scene == WalkShown) {
             walkTest.show();
             QVERIFY(QTest::qWaitForWindowExposed(&walkTest));
             walkTest.SetLinkUp(true);
@@ -80,7 +91,7 @@ private slots:
         QBENCHMARK {
             const StatusPayload& status = statuses[n++ % statuses.size()];
             view.LiveStatusReport(status.data());
-            if (walk == 2)
+            if (scene == WalkShown)
                 walkTest.LiveStatusReport(view.Status(), graph.DirectConvert());
             if (painted)
                 QCoreApplication::processEvents();
