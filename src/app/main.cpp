@@ -9,6 +9,7 @@
 #include "ReportCommand.h"
 #include "SyncCommand.h"
 #include "WalkTestCommand.h"
+#include "X11Images.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -165,6 +166,7 @@ int main(int argc, char* argv[]) {
                       commandLine.traceFile.isEmpty() ? nullptr : &trace));
     }
 
+    PreferPlainX11Images();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Configuration Tools");
     // The process ends only at the end of the main window's fade-out, never

@@ -21,6 +21,7 @@
 #include "Subsystems.h"
 #include "TFormWalkTest.h"
 #include "TGraphics.h"
+#include "X11Images.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -108,6 +109,8 @@ void DropOpacityWarnings(QtMsgType type, const QMessageLogContext& context, cons
 } // namespace
 
 int main(int argc, char** argv) {
+    // As the program does.
+    PreferPlainX11Images();
     QApplication app(argc, argv);
     g_previous = qInstallMessageHandler(DropOpacityWarnings);
     QCommandLineParser parser;
