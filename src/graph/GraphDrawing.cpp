@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -65,10 +66,45 @@ void DrawLine(QImage& image, GraphPoint a, GraphPoint b, QRgb colour) {
 
 namespace {
 
-bool SegmentMisses(GraphPoint a, GraphPoint b, const QRect& area) {
-    return std::max(a.X, b.X) < area.left() || std::min(a.X, b.X) > area.right() ||
-           std::max(a.Y, b.Y) < area.top() || std::min(a.Y, b.Y) > area.bottom();
-}
+// A region's rectangles, kept flat: the tests made for every segment and
+// every pixel must not go through the region's own calls.
+class Parts {
+public:
+    explicit Parts(const QRegion& area) {
+        for (const QRect& part : area)
+            m_boxes.push_back(Box{part.left(), part.top(), part.right(), part.bottom()});
+        const QRect bounds = area.boundingRect();
+        m_bounds = Box{bounds.left(), bounds.top(), bounds.right(), bounds.bottom()};
+    }
+
+    bool Empty() const { return m_boxes.empty(); }
+
+    bool Misses(GraphPoint a, GraphPoint b) const {
+        if (m_bounds.Misses(a, b))
+            return true;
+        return m_boxes.size() > 1 && std::all_of(m_boxes.begin(), m_boxes.end(),
+                                                 [&](const Box& box) { return box.Misses(a, b); });
+    }
+
+    bool Contains(int x, int y) const {
+        return std::any_of(m_boxes.begin(), m_boxes.end(),
+                           [&](const Box& box) { return box.Contains(x, y); });
+    }
+
+private:
+    struct Box {
+        int Left, Top, Right, Bottom;
+        bool Misses(GraphPoint a, GraphPoint b) const {
+            return std::max(a.X, b.X) < Left || std::min(a.X, b.X) > Right ||
+                   std::max(a.Y, b.Y) < Top || std::min(a.Y, b.Y) > Bottom;
+        }
+        bool Contains(int x, int y) const {
+            return x >= Left && x <= Right && y >= Top && y <= Bottom;
+        }
+    };
+    std::vector<Box> m_boxes;
+    Box m_bounds{};
+};
 
 // The steps RasterizeLine takes from `a` to `b`, without walking them.
 std::int64_t LineSteps(GraphPoint a, GraphPoint b) {
@@ -79,28 +115,28 @@ std::int64_t LineSteps(GraphPoint a, GraphPoint b) {
 
 // The polyline as far as it falls inside `area` (which lies inside the
 // image): exactly the pixels the whole polyline would set there.
-void DrawPolylineIn(QImage& image, const QRect& area, const PointArray& points, QRgb colour,
+void DrawPolylineIn(QImage& image, const Parts& area, const PointArray& points, QRgb colour,
                     bool dashDotDot) {
-    if (image.isNull() || points.size() < 2 || area.isEmpty())
+    if (image.isNull() || points.size() < 2 || area.Empty())
         return;
     PixelWriter out(image);
     std::int64_t patternStart = 0;
     for (std::size_t i = 1; i < points.size(); ++i) {
         const GraphPoint a = points[i - 1];
         const GraphPoint b = points[i];
-        if (SegmentMisses(a, b, area)) {
+        if (area.Misses(a, b)) {
             patternStart += LineSteps(a, b);
             continue;
         }
         if (dashDotDot) {
             patternStart += RasterizeLine(
                 a, b, out.width(), out.height(), [&](int x, int y, std::int64_t step) {
-                    if (area.contains(x, y))
+                    if (area.Contains(x, y))
                         out.set(x, y, DashDotDotInk(patternStart + step) ? colour : Black);
                 });
         } else {
             RasterizeLine(a, b, out.width(), out.height(), [&](int x, int y, std::int64_t) {
-                if (area.contains(x, y))
+                if (area.Contains(x, y))
                     out.set(x, y, colour);
             });
         }
@@ -110,7 +146,7 @@ void DrawPolylineIn(QImage& image, const QRect& area, const PointArray& points, 
 } // namespace
 
 void DrawPolyline(QImage& image, const PointArray& points, QRgb colour, bool dashDotDot) {
-    DrawPolylineIn(image, image.rect(), points, colour, dashDotDot);
+    DrawPolylineIn(image, Parts(image.rect()), points, colour, dashDotDot);
 }
 
 void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
@@ -121,25 +157,29 @@ void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch
 
 void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
               const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
-              const QImage& background, const QRect& area) {
-    QRect redrawn = area.intersected(background.rect());
+              const QImage& background, const QRegion& area) {
+    QRegion redrawn = area.intersected(background.rect());
     if (screen.size() == background.size() && screen.format() == background.format() &&
         !screen.isNull() && screen.depth() == 32) {
-        const auto rowBytes = static_cast<std::size_t>(redrawn.width()) * sizeof(QRgb);
-        for (int y = redrawn.top(); y <= redrawn.bottom(); ++y)
-            std::memcpy(reinterpret_cast<QRgb*>(screen.scanLine(y)) + redrawn.left(),
-                        reinterpret_cast<const QRgb*>(background.constScanLine(y)) + redrawn.left(),
-                        rowBytes);
+        for (const QRect& part : redrawn) {
+            const auto rowBytes = static_cast<std::size_t>(part.width()) * sizeof(QRgb);
+            for (int y = part.top(); y <= part.bottom(); ++y)
+                std::memcpy(reinterpret_cast<QRgb*>(screen.scanLine(y)) + part.left(),
+                            reinterpret_cast<const QRgb*>(background.constScanLine(y)) +
+                                part.left(),
+                            rowBytes);
+        }
     } else {
         screen = background.copy();
-        redrawn = screen.rect();
+        redrawn = QRegion(screen.rect());
     }
-    DrawPolylineIn(screen, redrawn, ch1, GraphColours::Mw.rgb(), false);
-    DrawPolylineIn(screen, redrawn, ch2, GraphColours::Pir1.rgb(), false);
-    DrawPolylineIn(screen, redrawn, ch3, GraphColours::Pir2.rgb(), false);
-    DrawPolylineIn(screen, redrawn, ch4, GraphColours::MwReference.rgb(), true);
-    DrawPolylineIn(screen, redrawn, ch5, GraphColours::Pir1Reference.rgb(), true);
-    DrawPolylineIn(screen, redrawn, ch6, GraphColours::Pir2Reference.rgb(), true);
+    const Parts parts(redrawn);
+    DrawPolylineIn(screen, parts, ch1, GraphColours::Mw.rgb(), false);
+    DrawPolylineIn(screen, parts, ch2, GraphColours::Pir1.rgb(), false);
+    DrawPolylineIn(screen, parts, ch3, GraphColours::Pir2.rgb(), false);
+    DrawPolylineIn(screen, parts, ch4, GraphColours::MwReference.rgb(), true);
+    DrawPolylineIn(screen, parts, ch5, GraphColours::Pir1Reference.rgb(), true);
+    DrawPolylineIn(screen, parts, ch6, GraphColours::Pir2Reference.rgb(), true);
 }
 
 namespace {
@@ -188,8 +228,8 @@ QRect CopyInto(QImage& screen, const QImage& picture, int x, int y) {
 
 } // namespace
 
-QRect DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
-    QRect covered;
+QRegion DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count) {
+    QRegion covered;
     if (screen.isNull() || screen.depth() != 32)
         return covered;
     for (int i = 0; i < count; ++i)

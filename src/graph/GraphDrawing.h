@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 #include <QString>
 
 // Drawing of the graph into off-screen images. Only QtGui is used, so the
@@ -43,7 +44,7 @@ void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch
 // pixels of a whole redraw, and it leaves the rest as it is.
 void BeamData(const PointArray& ch1, const PointArray& ch2, const PointArray& ch3,
               const PointArray& ch4, const PointArray& ch5, const PointArray& ch6, QImage& screen,
-              const QImage& background, const QRect& area);
+              const QImage& background, const QRegion& area);
 
 // A trace label: `text` in black on an opaque aqua box whose top-left corner
 // is (x, y).
@@ -52,5 +53,5 @@ struct TraceLabel {
     int X = 0;
     int Y = 0;
 };
-// Returns the part of `screen` the boxes cover.
-QRect DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count);
+// Returns the part of `screen` the boxes cover, box by box.
+QRegion DrawTraceLabels(QImage& screen, const TraceLabel* labels, int count);

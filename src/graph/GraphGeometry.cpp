@@ -66,9 +66,11 @@ bool DashDotDotInk(std::int64_t position) {
     return p < 9 || (p >= 12 && p < 15) || (p >= 18 && p < 21);
 }
 
-ColumnSpan ChangedColumns(const PointArray& before, const PointArray& after, bool dashDotDot) {
+PixelBox ChangedPixels(const PointArray& before, const PointArray& after, bool dashDotDot) {
+    constexpr int Low = std::numeric_limits<int>::min();
+    constexpr int High = std::numeric_limits<int>::max();
     if (before.size() != after.size())
-        return {std::numeric_limits<int>::min(), std::numeric_limits<int>::max()};
+        return {Low, Low, High, High};
     const std::size_t n = after.size();
     std::size_t first = 0;
     while (first < n && before[first] == after[first])
@@ -80,9 +82,12 @@ ColumnSpan ChangedColumns(const PointArray& before, const PointArray& after, boo
         --last;
     first = first > 0 ? first - 1 : 0;
     last = dashDotDot ? n - 1 : std::min(last + 1, n - 1);
-    ColumnSpan span{std::numeric_limits<int>::max(), std::numeric_limits<int>::min()};
-    for (std::size_t i = first; i <= last; ++i)
-        span = {std::min({span.First, before[i].X, after[i].X}),
-                std::max({span.Last, before[i].X, after[i].X})};
-    return span;
+    PixelBox box{High, High, Low, Low};
+    for (std::size_t i = first; i <= last; ++i) {
+        box.Left = std::min({box.Left, before[i].X, after[i].X});
+        box.Top = std::min({box.Top, before[i].Y, after[i].Y});
+        box.Right = std::max({box.Right, before[i].X, after[i].X});
+        box.Bottom = std::max({box.Bottom, before[i].Y, after[i].Y});
+    }
+    return box;
 }

@@ -30,20 +30,25 @@ void SetUpArray(PointArray& points, int count, std::int32_t row);
 // limited to that array.
 void delArray(PointArray& ch1, PointArray& ch2, PointArray& ch3, PointArray& ch4, const int& len);
 
-// Pixel columns First..Last, both included; empty when First > Last.
-struct ColumnSpan {
-    int First = 1;
-    int Last = 0;
-    bool Empty() const { return First > Last; }
-    friend bool operator==(const ColumnSpan&, const ColumnSpan&) = default;
+// Pixel columns Left..Right and rows Top..Bottom, all included; empty when
+// Left > Right.
+struct PixelBox {
+    int Left = 1;
+    int Top = 1;
+    int Right = 0;
+    int Bottom = 0;
+    bool Empty() const { return Left > Right; }
+    friend bool operator==(const PixelBox&, const PixelBox&) = default;
 };
 
-// The columns that can look different when the line through `after` is
-// drawn instead of the one through `before`, on the same background: those
-// of the segments that touch a moved point and, for a dash-dot-dot line, of
-// every segment after the first moved point, because the pattern runs on
-// along the line. Arrays of different lengths can differ anywhere.
-ColumnSpan ChangedColumns(const PointArray& before, const PointArray& after, bool dashDotDot);
+// The box around the pixels that can look different when the line through
+// `after` is drawn instead of the one through `before`, on the same
+// background: those of the segments that touch a moved point and, for a
+// dash-dot-dot line, of every segment after the first moved point, because
+// the pattern runs on along the line. A segment sets pixels only inside the
+// box of its two ends, before and after. Arrays of different lengths can
+// differ anywhere.
+PixelBox ChangedPixels(const PointArray& before, const PointArray& after, bool dashDotDot);
 
 struct LineSegment {
     GraphPoint A;

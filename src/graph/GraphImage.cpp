@@ -15,17 +15,21 @@ void GraphImage::paintEvent(QPaintEvent* event) {
     // and clear only what the picture does not cover.
     QPainter painter(this);
     const QRect exposed = event->rect();
-    const QRect picture = exposed.intersected(m_image.rect());
-    // In bands: the raster engine hands a copy of more than about a hundred
-    // rows to its thread pool, and waking those threads for the few columns
-    // a status changes costs more than the copy.
-    constexpr int Band = 64;
-    for (int top = picture.top(); top <= picture.bottom(); top += Band) {
-        const QRect band(picture.left(), top, picture.width(),
-                         std::min(Band, picture.bottom() - top + 1));
-        painter.drawImage(band.topLeft(), m_image, band);
+    // Part by part: a status changes a few columns and the boxes of the
+    // labels, far less than the box around them all.
+    const QRegion picture = event->region().intersected(m_image.rect());
+    for (const QRect& part : picture) {
+        // In bands: the raster engine hands a copy of more than about a
+        // hundred rows to its thread pool, and waking those threads for the
+        // few columns a status changes costs more than the copy.
+        constexpr int Band = 64;
+        for (int top = part.top(); top <= part.bottom(); top += Band) {
+            const QRect band(part.left(), top, part.width(),
+                             std::min(Band, part.bottom() - top + 1));
+            painter.drawImage(band.topLeft(), m_image, band);
+        }
     }
-    const QRegion uncovered = QRegion(exposed).subtracted(QRegion(picture));
+    const QRegion uncovered = event->region().subtracted(picture);
     for (const QRect& rest : uncovered)
         painter.fillRect(rest, Qt::black);
     // Disabled while the link is down: the traces are history, not live.

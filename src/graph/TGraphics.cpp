@@ -83,28 +83,31 @@ std::array<const PointArray*, 6> TGraphics::Arrays() const {
     return {&Ch1Points, &Ch2Points, &Ch3Points, &Ch4Points, &Ch5Points, &Ch6Points};
 }
 
-QRect TGraphics::StaleArea() const {
+QRegion TGraphics::StaleArea() const {
     const QRect whole = imgScreen->image().rect();
     if (m_showWhole)
         return whole;
     const auto now = Arrays();
-    QRect stale = m_shownLabels;
+    QRegion stale = m_shownLabels;
     for (std::size_t k = 0; k < now.size(); ++k) {
         const bool dashDotDot = k >= 3; // the reference lines
-        const ColumnSpan span = ChangedColumns(m_shownPoints[k], *now[k], dashDotDot);
-        if (span.Empty())
+        const PixelBox box = ChangedPixels(m_shownPoints[k], *now[k], dashDotDot);
+        if (box.Empty())
             continue;
-        if (span.First <= whole.left() && span.Last >= whole.right())
+        // Limited to the picture first: the box of arrays that differ
+        // anywhere reaches the ends of the int range.
+        const QRect changed(
+            QPoint(std::max(box.Left, whole.left()), std::max(box.Top, whole.top())),
+            QPoint(std::min(box.Right, whole.right()), std::min(box.Bottom, whole.bottom())));
+        if (changed == whole)
             return whole;
-        stale |= QRect(QPoint(span.First, whole.top()), QPoint(span.Last, whole.bottom()));
+        stale |= changed;
     }
     return stale.intersected(whole);
 }
 
-void TGraphics::ShowRedrawn(const QRect& area, const QRect& labels) {
-    // One rectangle: a plain copy to the window, where a region of several
-    // would be blended span by span.
-    const QRect changed = area | labels;
+void TGraphics::ShowRedrawn(const QRegion& area, const QRegion& labels) {
+    const QRegion changed = area | labels;
     if (!changed.isEmpty())
         imgScreen->update(changed);
     const auto now = Arrays();

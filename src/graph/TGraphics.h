@@ -3,6 +3,7 @@
 #include "GraphGeometry.h"
 
 #include <QImage>
+#include <QRegion>
 #include <QWidget>
 
 #include <array>
@@ -71,14 +72,17 @@ public:
     void BeamData();
     // Shows what has been drawn into imgScreen.
     void ShowScreen();
-    // Where imgScreen no longer matches the arrays as they are now: the
-    // columns whose points moved since it was last shown through ShowRedrawn,
-    // and the trace labels shown then. Most statuses move one point. The
-    // whole picture after a resize or anything shown by ShowScreen.
-    QRect StaleArea() const;
+    // Where imgScreen no longer matches the arrays as they are now: around
+    // the segments whose points moved since it was last shown through
+    // ShowRedrawn, and the trace labels shown then. Most statuses move one
+    // point. The whole picture after a resize or anything shown by
+    // ShowScreen. Box by box: copying a row costs a trip to memory that has
+    // gone cold since the last status, and the box around them all would
+    // span the three traces' rows from top to bottom.
+    QRegion StaleArea() const;
     // Shows `area`, redrawn by BeamData, and the trace labels `labels` drawn
     // on top, and remembers both for the next StaleArea.
-    void ShowRedrawn(const QRect& area, const QRect& labels);
+    void ShowRedrawn(const QRegion& area, const QRegion& labels);
     void ClearClick();
     void Direct_ConvertClick();
 
@@ -102,7 +106,7 @@ private:
     std::array<const PointArray*, 6> Arrays() const;
     // What imgScreen showed when it was last shown through ShowRedrawn.
     std::array<PointArray, 6> m_shownPoints;
-    QRect m_shownLabels;
+    QRegion m_shownLabels;
     bool m_showWhole = true; // the picture changed in ways only a full repaint shows
     bool m_placed = false;   // placed once: from then on the user's place counts
 };

@@ -325,10 +325,8 @@ bool TBlockSerial::CanRead(int timeout) {
 // Reads whatever the driver holds, without waiting: one read into room for a
 // full driver queue, so no queue count has to be asked for first.
 std::string TBlockSerial::ReadQueued() {
-    std::string result(maxChunk, '\0');
-    const int got = RecvBuffer(result.data(), static_cast<int>(result.size()));
-    result.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return result;
+    const int got = RecvBuffer(FReadRoom.data(), static_cast<int>(FReadRoom.size()));
+    return std::string(FReadRoom.data(), static_cast<std::size_t>(std::max(got, 0)));
 }
 
 std::string TBlockSerial::RecvPacket(int timeout) {

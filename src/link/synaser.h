@@ -2,6 +2,7 @@
 
 #include "serial_platform.h"
 
+#include <array>
 #include <chrono>
 #include <stdexcept>
 #include <string>
@@ -137,6 +138,9 @@ private:
 
     // Room for one read: more than any driver queue holds.
     static constexpr std::size_t maxChunk = 4096;
+    // Kept between reads: an answer is a few dozen bytes, and a fresh buffer
+    // of the full size for each read is an allocation and a clearing per read.
+    std::array<char, maxChunk> FReadRoom{};
 
     SerialPlatform::PortHandle Fhandle = SerialPlatform::InvalidPort;
     std::string FDevice;

@@ -148,10 +148,10 @@ void LiveView::ApplyLiveStatus() {
 
     // 15-16: redraw and label the newest points.
     // Only where the picture no longer matches: a status moves one point.
-    const QRect stale = g.StaleArea();
+    const QRegion stale = g.StaleArea();
     ::BeamData(g.Ch1Points, g.Ch2Points, g.Ch3Points, g.Ch4Points, g.Ch5Points, g.Ch6Points,
                g.Screen(), g.Image2, stale);
-    QRect labelled;
+    QRegion labelled;
     std::array<TraceLabel, 3> labels;
     if (m_pointIndex < g.PointCount &&
         NewestPointLabels(g.Ch1Points, g.Ch2Points, g.Ch3Points, m_pointIndex, labels))

@@ -183,13 +183,18 @@ private slots:
         QImage whole = NewGraphImage(300, 264);
         BeamData(t.ch[0], t.ch[1], t.ch[2], t.ch[3], t.ch[4], t.ch[5], whole, bg);
         const QImage before = NewGraphImage(300, 264); // black: nothing redrawn yet
-        for (const QRect area : {QRect(0, 0, 300, 264), QRect(97, 0, 5, 264),
-                                 QRect(150, 90, 60, 20), QRect(290, 0, 40, 300)}) {
+        // As a status leaves it: moved columns, and label boxes apart from
+        // them, whose bounding box holds segments that meet neither.
+        const QRegion columnsAndBoxes =
+            QRegion(97, 0, 5, 264) | QRegion(180, 40, 50, 13) | QRegion(140, 200, 30, 13);
+        for (const QRegion& area :
+             {QRegion(0, 0, 300, 264), QRegion(97, 0, 5, 264), QRegion(150, 90, 60, 20),
+              QRegion(290, 0, 40, 300), columnsAndBoxes}) {
             QImage part = before.copy();
             BeamData(t.ch[0], t.ch[1], t.ch[2], t.ch[3], t.ch[4], t.ch[5], part, bg, area);
             for (int y = 0; y < 264; ++y)
                 for (int x = 0; x < 300; ++x)
-                    QCOMPARE(At(part, x, y), area.contains(x, y) ? At(whole, x, y) : Black);
+                    QCOMPARE(At(part, x, y), area.contains(QPoint(x, y)) ? At(whole, x, y) : Black);
         }
     }
 
@@ -247,25 +252,28 @@ private slots:
         }
     }
 
-    void changedColumnsCoverEverySegmentThatCanLookDifferent() {
+    void changedPixelsCoverEverySegmentThatCanLookDifferent() {
         PointArray before;
         SetUpArray(before, 10, 80);
         for (GraphPoint& p : before)
             p.X += 100; // columns 100..109
         PointArray after = before;
-        QVERIFY(ChangedColumns(before, after, false).Empty());
+        QVERIFY(ChangedPixels(before, after, false).Empty());
         after[4].Y = 20;
-        // Both segments at the moved point; the dash pattern runs on to the end.
-        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{103, 105}));
-        QCOMPARE(ChangedColumns(before, after, true), (ColumnSpan{103, 109}));
+        // Both segments at the moved point, between its old and new rows; the
+        // dash pattern runs on to the end.
+        QCOMPARE(ChangedPixels(before, after, false), (PixelBox{103, 20, 105, 80}));
+        QCOMPARE(ChangedPixels(before, after, true), (PixelBox{103, 20, 109, 80}));
+        // Going back, the segments drawn up to row 20 must still be wiped.
+        QCOMPARE(ChangedPixels(after, before, false), (PixelBox{103, 20, 105, 80}));
         after[0].Y = 20;
-        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{100, 105}));
+        QCOMPARE(ChangedPixels(before, after, false), (PixelBox{100, 20, 105, 80}));
         // A point collapsed to the origin draws a segment back to column 0.
         after[7] = GraphPoint{0, 0};
-        QCOMPARE(ChangedColumns(before, after, false), (ColumnSpan{0, 108}));
+        QCOMPARE(ChangedPixels(before, after, false), (PixelBox{0, 0, 108, 80}));
         after.pop_back();
-        const ColumnSpan all = ChangedColumns(before, after, false);
-        QVERIFY(all.First <= 0 && all.Last >= 1000);
+        const PixelBox all = ChangedPixels(before, after, false);
+        QVERIFY(all.Left <= 0 && all.Right >= 1000 && all.Top <= 0 && all.Bottom >= 1000);
     }
 
     void labelsOnAquaBoxes() {
