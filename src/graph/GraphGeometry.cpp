@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <type_traits>
 
 void SetUpArray(PointArray& points, int count, std::int32_t row) {
     points.resize(static_cast<std::size_t>(std::max(count, 0)));
@@ -66,20 +68,51 @@ bool DashDotDotInk(std::int64_t position) {
     return p < 9 || (p >= 12 && p < 15) || (p >= 18 && p < 21);
 }
 
+namespace {
+
+// The arrays are compared at every status, and most of them, or all, match:
+// whole blocks at a time, then point by point in the block that differs.
+static_assert(std::has_unique_object_representations_v<GraphPoint>);
+constexpr std::size_t CompareBlock = 32;
+
+bool BlocksMatch(const PointArray& a, const PointArray& b, std::size_t from) {
+    return std::memcmp(a.data() + from, b.data() + from, CompareBlock * sizeof(GraphPoint)) == 0;
+}
+
+// The first index from the front where the arrays (of one size) differ; their
+// size where they do not.
+std::size_t FirstDifference(const PointArray& a, const PointArray& b) {
+    std::size_t i = 0;
+    while (i + CompareBlock <= a.size() && BlocksMatch(a, b, i))
+        i += CompareBlock;
+    while (i < a.size() && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// The last index where they differ, for arrays known to differ.
+std::size_t LastDifference(const PointArray& a, const PointArray& b) {
+    std::size_t end = a.size(); // all from here on match
+    while (end >= CompareBlock && BlocksMatch(a, b, end - CompareBlock))
+        end -= CompareBlock;
+    std::size_t last = end - 1;
+    while (a[last] == b[last])
+        --last;
+    return last;
+}
+
+} // namespace
+
 PixelBox ChangedPixels(const PointArray& before, const PointArray& after, bool dashDotDot) {
     constexpr int Low = std::numeric_limits<int>::min();
     constexpr int High = std::numeric_limits<int>::max();
     if (before.size() != after.size())
         return {Low, Low, High, High};
     const std::size_t n = after.size();
-    std::size_t first = 0;
-    while (first < n && before[first] == after[first])
-        ++first;
+    std::size_t first = FirstDifference(before, after);
     if (first == n)
         return {};
-    std::size_t last = n - 1;
-    while (before[last] == after[last])
-        --last;
+    std::size_t last = LastDifference(before, after);
     first = first > 0 ? first - 1 : 0;
     last = dashDotDot ? n - 1 : std::min(last + 1, n - 1);
     PixelBox box{High, High, Low, Low};

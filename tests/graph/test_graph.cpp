@@ -274,6 +274,17 @@ private slots:
         after.pop_back();
         const PixelBox all = ChangedPixels(before, after, false);
         QVERIFY(all.Left <= 0 && all.Right >= 1000 && all.Top <= 0 && all.Bottom >= 1000);
+
+        // Long arrays are compared a block at a time: a moved point is found
+        // wherever it lies, at either edge of a block or at either end.
+        PointArray line;
+        SetUpArray(line, 100, 80);
+        for (int moved = 0; moved < 100; ++moved) {
+            PointArray changed = line;
+            changed[static_cast<std::size_t>(moved)].Y = 30;
+            const PixelBox expected{std::max(moved - 1, 0), 30, std::min(moved + 1, 99), 80};
+            QCOMPARE(ChangedPixels(line, changed, false), expected);
+        }
     }
 
     void labelsOnAquaBoxes() {
