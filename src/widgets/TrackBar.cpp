@@ -41,11 +41,28 @@ void TrackBar::setSelEnd(int position) {
 }
 
 // Many selection changes move the band by less than a pixel: only a band
-// that looks different is drawn again, and only where it changed.
+// that looks different is drawn again, and only where it changed. The band is
+// of one colour, so where an end moves only the rows between its old and new
+// place change, not the whole band between them: a live status moves one end
+// by a few rows of a band a hundred rows high.
 void TrackBar::RepaintBandChange(const QRect& before) {
     const QRect after = selectionBandRect();
-    if (after != before)
+    if (after == before)
+        return;
+    const auto rows = [&](int from, int to) {
+        return QRect(QPoint(after.left(), std::min(from, to)),
+                     QPoint(after.right(), std::max(from, to)))
+            .adjusted(-1, -1, 1, 1);
+    };
+    if (before.isEmpty() || after.isEmpty() || before.left() != after.left() ||
+        before.right() != after.right()) {
         update(before.united(after).adjusted(-1, -1, 1, 1));
+        return;
+    }
+    if (before.top() != after.top())
+        update(rows(before.top(), after.top()));
+    if (before.bottom() != after.bottom())
+        update(rows(before.bottom(), after.bottom()));
 }
 
 void TrackBar::setBandColor(const QColor& colour) {

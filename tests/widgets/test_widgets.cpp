@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <utility>
+
 class TestWidgets : public QObject {
     Q_OBJECT
 private slots:
@@ -40,6 +42,7 @@ private slots:
     void cachedGroupBoxLooksLikeAPlainOne();
     void levelBarIsDrawnWithTheNextPaintPass();
     void levelBarRepaintedInPartLooksDrawnWhole();
+    void trackBarBandRepaintedInPartLooksDrawnWhole();
     void heldRepaintsComeWithDeliveryOrTheLimit();
     void liveReadoutsAnnounceAtMostOncePerInterval();
 };
@@ -487,6 +490,41 @@ void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
             QCOMPARE(inPart, shown(bars[0]));
             QCOMPARE(inPart, shown(bars[1]));
         }
+    }
+}
+
+// A band change repaints only the rows where an end moved; what shows must
+// still be the bar drawn whole, the thumb and the band's edges included.
+void TestWidgets::trackBarBandRepaintedInPartLooksDrawnWhole() {
+    QWidget window;
+    window.resize(100, 320);
+    auto* box = new CachedGroupBox(QStringLiteral("MW"), &window);
+    box->setGeometry(4, 4, 90, 310);
+    auto* bar = new TrackBar(box);
+    bar->setGeometry(20, 24, 48, 272);
+    bar->setRange(10, 700);
+    bar->setValue(300); // the thumb, which the band passes beneath
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const auto shown = [&] {
+        QTest::qWait(20);
+        const QPoint at = bar->mapTo(&window, QPoint());
+        return window.screen()
+            ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // One end at a time and both, by a few rows and across the thumb, to no
+    // band and back.
+    const std::pair<int, int> bands[] = {{500, 700}, {480, 700}, {520, 700}, {200, 700},
+                                         {200, 650}, {250, 600}, {600, 600}, {400, 600},
+                                         {100, 400}, {120, 410}, {10, 700}};
+    for (const auto& [start, end] : bands) {
+        bar->setSelStart(start);
+        bar->setSelEnd(end);
+        const QImage inPart = shown();
+        bar->repaint();
+        QCOMPARE(inPart, shown());
     }
 }
 
