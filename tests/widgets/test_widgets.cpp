@@ -452,6 +452,21 @@ void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
 // A level bar repaints only the rows (or columns) around its fill's end;
 // what is shown must be what the bar drawn whole shows, over the group box
 // beneath it, and what a plain progress bar in its place shows.
+namespace {
+
+// What the screen shows of `widget`, a child of the shown `window`, once the
+// repaints it waits for are done.
+QImage ShownOnScreen(QWidget& window, const QWidget* widget) {
+    QTest::qWait(20);
+    const QPoint at = widget->mapTo(&window, QPoint());
+    return window.screen()
+        ->grabWindow(window.winId(), at.x(), at.y(), widget->width(), widget->height())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+} // namespace
+
 void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
     for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
         const bool vertical = orientation == Qt::Vertical;
@@ -472,14 +487,7 @@ void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
         }
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const auto shown = [&](const QProgressBar* bar) {
-            QTest::qWait(20);
-            const QPoint at = bar->mapTo(&window, QPoint());
-            return window.screen()
-                ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
-                .toImage()
-                .convertToFormat(QImage::Format_RGB32);
-        };
+        const auto shown = [&](const QProgressBar* bar) { return ShownOnScreen(window, bar); };
         // Moves large enough to be shown at once (smaller ones wait, as in
         // QProgressBar), to both ends and back, and from empty to a level.
         for (const int level : {350, 420, 100, 0, 233, 0, 700, 600, 233, 500}) {
@@ -506,14 +514,7 @@ void TestWidgets::trackBarBandRepaintedInPartLooksDrawnWhole() {
     bar->setValue(300); // the thumb, which the band passes beneath
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const auto shown = [&] {
-        QTest::qWait(20);
-        const QPoint at = bar->mapTo(&window, QPoint());
-        return window.screen()
-            ->grabWindow(window.winId(), at.x(), at.y(), bar->width(), bar->height())
-            .toImage()
-            .convertToFormat(QImage::Format_RGB32);
-    };
+    const auto shown = [&] { return ShownOnScreen(window, bar); };
     // One end at a time and both, by a few rows and across the thumb, to no
     // band and back.
     const std::pair<int, int> bands[] = {{500, 700}, {480, 700}, {520, 700}, {200, 700},
