@@ -449,9 +449,6 @@ void TestWidgets::levelBarIsDrawnWithTheNextPaintPass() {
     QTRY_COMPARE(count.paints, 2);
 }
 
-// A level bar repaints only the rows (or columns) around its fill's end;
-// what is shown must be what the bar drawn whole shows, over the group box
-// beneath it, and what a plain progress bar in its place shows.
 namespace {
 
 // What the screen shows of `widget`, a child of the shown `window`, once the
@@ -467,6 +464,9 @@ QImage ShownOnScreen(QWidget& window, const QWidget* widget) {
 
 } // namespace
 
+// A level bar repaints only the rows (or columns) around its fill's end;
+// what is shown must be what the bar drawn whole shows, over the group box
+// beneath it, and what a plain progress bar in its place shows.
 void TestWidgets::levelBarRepaintedInPartLooksDrawnWhole() {
     for (const Qt::Orientation orientation : {Qt::Vertical, Qt::Horizontal}) {
         const bool vertical = orientation == Qt::Vertical;
