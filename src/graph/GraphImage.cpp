@@ -1,5 +1,7 @@
 #include "GraphImage.h"
 
+#include "Backdrop.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 
@@ -19,10 +21,9 @@ void GraphImage::paintEvent(QPaintEvent* event) {
     // labels, far less than the box around them all.
     const QRegion picture = event->region().intersected(m_image.rect());
     for (const QRect& part : picture) {
-        // In bands: the raster engine hands a copy of more than about a
-        // hundred rows to its thread pool, and waking those threads for the
-        // few columns a status changes costs more than the copy.
-        constexpr int Band = 64;
+        // In bands, as the readouts copy: waking the raster engine's thread
+        // pool for the few columns a status changes costs more than the copy.
+        constexpr int Band = Backdrop::BandRows;
         for (int top = part.top(); top <= part.bottom(); top += Band) {
             const QRect band(part.left(), top, part.width(),
                              std::min(Band, part.bottom() - top + 1));
